@@ -1,0 +1,16 @@
+// The SWF tag encoder: bit writer and primitive records, tag framing,
+// control and display-list tags, and the tag factory used by readers.
+#pragma once
+
+#include <memory>
+
+#include "SWFBits.h"
+#include "SWFConst.h"
+#include "SWFTags.h"
+
+namespace anivert {
+
+// A new, empty tag object for a tag code this library knows, or null.
+std::unique_ptr<TSWFObject> GenerateSWFObject(std::uint16_t TagID);
+
+}  // namespace anivert

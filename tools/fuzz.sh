@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs a libFuzzer target for a while: tools/fuzz.sh [TARGET] [SECONDS]
+# Targets: fuzz_swf_reader (default). Inputs that crash are copied into
+# tests/data/<target's folder>/, where the regression tests pick them up.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. tools/deps.sh
+anivert_install $anivert_packages_build clang libclang-rt-14-dev
+target=${1:-fuzz_swf_reader}
+seconds=${2:-60}
+case "$target" in
+    fuzz_swf_reader) regressions=tests/data/swf-fuzz ;;
+    *) echo "unknown target $target"; exit 2 ;;
+esac
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DANIVERT_FUZZ=ON -DANIVERT_TESTS=OFF -DANIVERT_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-fuzz -j"$(nproc)" --target "$target" swfdemo
+work=build-fuzz/corpus/$target
+artifacts=build-fuzz/artifacts/$target
+mkdir -p "$work" "$artifacts"
+# Seeds: a plain and a compressed movie, and the known regressions.
+./build-fuzz/tools/swfdemo "$work/seed-plain.swf" >/dev/null
+./build-fuzz/tools/swfdemo "$work/seed-compressed.swf" --compressed >/dev/null
+cp "$regressions"/* "$work"/ 2>/dev/null || true
+rm -f "$work/README"
+set +e
+"./build-fuzz/tools/$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
+    -artifact_prefix="$artifacts/" "$work"
+rc=$?
+set -e
+for f in "$artifacts"/*; do
+    [ -e "$f" ] || continue
+    cp "$f" "$regressions/$(basename "$f")"
+    echo "saved $(basename "$f") into $regressions"
+done
+exit $rc

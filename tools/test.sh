@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds twice (plain, and with AddressSanitizer
+# and UndefinedBehaviorSanitizer) and runs every test in both builds.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+. tools/deps.sh
+anivert_install $anivert_packages_build $anivert_packages_test || exit 1
+
+jobs=$(nproc)
+passed=0
+failed=0
+status=0
+
+run_build() {
+    local dir=$1
+    shift
+    echo "== configure and build $dir"
+    if ! cmake -S . -B "$dir" "$@" >/dev/null || ! cmake --build "$dir" -j"$jobs"; then
+        echo "build in $dir failed"
+        failed=$((failed + 1))
+        status=1
+        return
+    fi
+    echo "== tests in $dir"
+    local log
+    log=$(mktemp)
+    (cd "$dir" && ctest --output-on-failure --timeout 900 -j"$jobs") 2>&1 | tee "$log"
+    local rc=${PIPESTATUS[0]}
+    local line total bad
+    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    if [ -n "$line" ]; then
+        bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/')
+        total=$(echo "$line" | sed -E 's/.* failed out of ([0-9]+).*/\1/')
+        passed=$((passed + total - bad))
+        failed=$((failed + bad))
+    else
+        failed=$((failed + 1))
+    fi
+    [ "$rc" -ne 0 ] && status=1
+    rm -f "$log"
+}
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+run_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DANIVERT_SANITIZE=OFF
+run_build build-asan -DCMAKE_BUILD_TYPE=Debug -DANIVERT_SANITIZE=ON -DANIVERT_BENCH=OFF
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] && [ "$status" -eq 0 ]
