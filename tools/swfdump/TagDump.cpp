@@ -55,6 +55,76 @@ std::string ColorTransformText(const TSWFColorTransform& C) {
     return S.str();
 }
 
+std::string RGBAText(const TSWFRGBA& C, bool WithAlpha) {
+    char Buf[32];
+    if (WithAlpha) std::snprintf(Buf, sizeof Buf, "#%02X%02X%02X/%02X", C.R, C.G, C.B, C.A);
+    else std::snprintf(Buf, sizeof Buf, "#%02X%02X%02X", C.R, C.G, C.B);
+    return Buf;
+}
+
+std::string FillText(const TSWFFillStyle& F) {
+    std::ostringstream S;
+    char Type[8];
+    std::snprintf(Type, sizeof Type, "0x%02X", F.FillStyleType);
+    if (auto* C = dynamic_cast<const TSWFColorFill*>(&F)) {
+        S << "solid " << RGBAText(*C->Color, F.HasAlpha);
+    } else if (auto* I = dynamic_cast<const TSWFImageFill*>(&F)) {
+        S << "bitmap " << I->BitmapId << " type " << Type << " " << MatrixText(*I->Matrix);
+    } else if (auto* G = dynamic_cast<const TSWFGradientFill*>(&F)) {
+        S << (F.FillStyleType == fsRadialGradient ? "radial" : "linear") << " gradient " << MatrixText(*G->Matrix);
+        auto* MG = const_cast<TSWFGradientFill*>(G);
+        for (int K = 1; K <= G->Count && K <= TSWFGradientFill::MaxEntries; ++K)
+            S << " [" << static_cast<int>(MG->Ratio(K)) << " " << RGBAText(MG->Colors(K), F.HasAlpha) << "]";
+    }
+    return S.str();
+}
+
+void DumpStyles(std::ostream& Out, const TSWFFillStyleList& Fills, const TSWFLineStyleList& Lines, bool HasAlpha,
+                const std::string& Indent) {
+    for (std::size_t I = 0; I < Fills.size(); ++I) Out << Indent << "fill " << I + 1 << ": " << FillText(*Fills[I]) << "\n";
+    for (std::size_t I = 0; I < Lines.size(); ++I)
+        Out << Indent << "line " << I + 1 << ": width " << Lines[I]->Width << " " << RGBAText(*Lines[I]->Color, HasAlpha) << "\n";
+}
+
+void DumpShape(std::ostream& Out, const TSWFDefineShape& T, const std::string& Indent) {
+    const TRect B = T.ShapeBounds->GetRect();
+    Out << Indent << "id " << T.ShapeId << " bounds (" << B.Left << ", " << B.Top << ")-(" << B.Right << ", " << B.Bottom
+        << ")\n";
+    DumpStyles(Out, T.FillStyles, T.LineStyles, T.HasAlpha, Indent);
+    for (const auto& R : T.Edges) {
+        Out << Indent;
+        switch (R->ShapeRecType) {
+            case srEnd: Out << "end"; break;
+            case srStraightEdge: {
+                auto& E = static_cast<const TSWFStraightEdgeRecord&>(*R);
+                Out << "line (" << E.DeltaX << ", " << E.DeltaY << ")";
+                break;
+            }
+            case srCurvedEdge: {
+                auto& C = static_cast<const TSWFCurvedEdgeRecord&>(*R);
+                Out << "curve control (" << C.ControlX << ", " << C.ControlY << ") anchor (" << C.AnchorX << ", "
+                    << C.AnchorY << ")";
+                break;
+            }
+            default: {
+                auto& SC = static_cast<const TSWFStyleChangeRecord&>(*R);
+                Out << "style";
+                if (SC.StateMoveTo) Out << " move (" << SC.DeltaX << ", " << SC.DeltaY << ")";
+                if (SC.StateFillStyle0) Out << " fill0 " << SC.FillStyle0;
+                if (SC.StateFillStyle1) Out << " fill1 " << SC.FillStyle1;
+                if (SC.StateLineStyle) Out << " line " << SC.LineStyle;
+                if (SC.StateNewStyles) {
+                    Out << " new styles\n";
+                    DumpStyles(Out, SC.NewFillStylesView(), SC.NewLineStylesView(), T.HasAlpha, Indent + "  ");
+                    continue;
+                }
+                break;
+            }
+        }
+        Out << "\n";
+    }
+}
+
 }  // namespace
 
 void DumpTagFields(std::ostream& Out, const TSWFObject& Tag, const std::string& Indent) {
@@ -80,6 +150,18 @@ void DumpTagFields(std::ostream& Out, const TSWFObject& Tag, const std::string& 
         Out << Indent << "character " << T->CharacterID << " depth " << T->Depth << "\n";
     } else if (auto* T = dynamic_cast<const TSWFRemoveObject2*>(&Tag)) {
         Out << Indent << "depth " << T->Depth << "\n";
+    } else if (auto* T = dynamic_cast<const TSWFDefineBitsLossless*>(&Tag)) {
+        Out << Indent << "id " << T->CharacterID << " format " << static_cast<int>(T->BitmapFormat) << " "
+            << T->BitmapWidth << " x " << T->BitmapHeight;
+        if (T->BitmapFormat == 3) Out << " colours " << T->BitmapColorTableSize + 1;
+        Out << (Tag.TagID == tagDefineBitsLossless2 ? " with alpha" : "") << ", zlib data " << T->DataSize << " bytes\n";
+    } else if (auto* T = dynamic_cast<const TSWFDefineBitsJPEG3*>(&Tag)) {
+        Out << Indent << "id " << T->CharacterID << " JPEG data " << T->DataSize << " bytes, alpha data "
+            << T->AlphaDataSize << " bytes\n";
+    } else if (auto* T = dynamic_cast<const TSWFDefineBits*>(&Tag)) {
+        Out << Indent << "id " << T->CharacterID << " JPEG data " << T->DataSize << " bytes\n";
+    } else if (auto* T = dynamic_cast<const TSWFDefineShape*>(&Tag)) {
+        DumpShape(Out, *T, Indent);
     } else if (dynamic_cast<const TSWFUnknownTag*>(&Tag)) {
         Out << Indent << "raw body, " << Tag.BodySize << " bytes\n";
     }
