@@ -25,6 +25,8 @@ std::unique_ptr<TSWFObject> GenerateSWFObject(std::uint16_t TagID) {
             return S;
         }
         case tagDefineShape3: return std::make_unique<TSWFDefineShape3>();
+        case tagDoAction: return std::make_unique<TSWFDoAction>();
+        case tagDoInitAction: return std::make_unique<TSWFDoInitAction>();
         default: return nullptr;
     }
 }

@@ -1,9 +1,11 @@
 // The SWF tag encoder: bit writer and primitive records, tag framing,
-// control, display-list, bitmap and shape tags, and the tag factory used by readers.
+// control, display-list, bitmap and shape tags, action records, and the tag
+// factory used by readers.
 #pragma once
 
 #include <memory>
 
+#include "SWFActions.h"
 #include "SWFBitmaps.h"
 #include "SWFBits.h"
 #include "SWFConst.h"
