@@ -27,6 +27,8 @@ std::unique_ptr<TSWFObject> GenerateSWFObject(std::uint16_t TagID) {
         case tagDefineShape3: return std::make_unique<TSWFDefineShape3>();
         case tagDoAction: return std::make_unique<TSWFDoAction>();
         case tagDoInitAction: return std::make_unique<TSWFDoInitAction>();
+        case tagDefineButton: return std::make_unique<TSWFDefineButton>();
+        case tagDefineButton2: return std::make_unique<TSWFDefineButton2>();
         default: return nullptr;
     }
 }

@@ -1,6 +1,6 @@
 // The SWF tag encoder: bit writer and primitive records, tag framing,
-// control, display-list, bitmap and shape tags, action records, and the tag
-// factory used by readers.
+// control, display-list, bitmap and shape tags, action records, button tags
+// and the tag factory used by readers.
 #pragma once
 
 #include <memory>
@@ -8,6 +8,7 @@
 #include "SWFActions.h"
 #include "SWFBitmaps.h"
 #include "SWFBits.h"
+#include "SWFButtons.h"
 #include "SWFConst.h"
 #include "SWFShapes.h"
 #include "SWFTags.h"
