@@ -105,7 +105,7 @@ void TSWFAction::WriteToStream(TBitsEngine& BE) {
         Scratch.FlushLastByte(true);
     }
     if (Body.Size() > MaxActionBody)
-        throw EWriteError(std::string("The body of action ") + ActionName(ActionCode) + " (" +
+        throw std::length_error(std::string("The body of action ") + ActionName(ActionCode) + " (" +
                           std::to_string(Body.Size()) + " bytes) is too long for an action record");
     BodySize = static_cast<std::uint16_t>(Body.Size());
     BE.WriteWord(BodySize);
@@ -145,7 +145,7 @@ void TSWFOffsetMarker::PutValue(TStream& Stream, std::int64_t Value) const {
         const std::int64_t Min = -(std::int64_t{1} << (8 * N - 1));
         const std::int64_t Max = (std::int64_t{1} << (8 * N)) - 1;
         if (Value < Min || Value > Max)
-            throw EWriteError("The distance " + std::to_string(Value) + " to label \"" + MarkerName +
+            throw std::length_error("The distance " + std::to_string(Value) + " to label \"" + MarkerName +
                               "\" does not fit its " + std::to_string(N) + "-byte field");
     }
     for (unsigned I = 0; I < N; ++I) {

@@ -160,7 +160,7 @@ public:
     virtual void ReadFromStream(TBitsEngine& BE);
     virtual void WriteActionBody(TBitsEngine&) {}
     // Writes the whole record: code, length word and body for codes of 0x80
-    // and above, the code alone below. Raises EWriteError for a body of
+    // and above, the code alone below. Raises std::length_error for a body of
     // 65536 bytes or more, which a record cannot frame.
     virtual void WriteToStream(TBitsEngine& BE);
     // The label fields of an action that resolves offsets; none here.
@@ -254,7 +254,9 @@ public:
 
     // Called by the referring action inside its body writer, with the
     // engine of its body: writes the distance from the end of the field at
-    // StartPosition to the label, or a placeholder.
+    // StartPosition to the label, or a placeholder. A distance that does not
+    // fit the field raises std::length_error (here or when the label comes
+    // up).
     void WriteOffset(TBitsEngine& BE);
     // The same with the distance measured from another base: the position
     // of BaseMarker (when given and written) plus BaseOffset, or BaseOffset

@@ -14,7 +14,7 @@ void PatchDistance(TStream& Stream, std::int64_t Pos, const char* What) {
     const std::int64_t End = Stream.Position();
     const std::int64_t Distance = End - Pos;
     if (Distance > 0xFFFF)
-        throw EWriteError(std::string("The ") + What + " of a DefineButton2 (" + std::to_string(Distance) +
+        throw std::length_error(std::string("The ") + What + " of a DefineButton2 (" + std::to_string(Distance) +
                           " bytes) does not fit its 16-bit field");
     const std::uint8_t W[2] = {static_cast<std::uint8_t>(Distance), static_cast<std::uint8_t>(Distance >> 8)};
     Stream.SetPosition(Pos);

@@ -141,7 +141,7 @@ public:
     // Raises EReadError when the action offset or a condition-action size
     // points outside the body.
     void ReadFromStream(TBitsEngine& BE) override;
-    // Every record gets HasColorTransform first. Raises EWriteError when
+    // Every record gets HasColorTransform first. Raises std::length_error when
     // the action offset or a condition-action size exceeds 16 bits.
     void WriteTagBody(TBitsEngine& BE) override;
 };
