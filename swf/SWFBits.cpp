@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <stdexcept>
 #include <vector>
 
 namespace anivert {
@@ -144,6 +145,21 @@ std::string StringToUTF8(const std::string& S) {
 
 // ------------------------------------------------------------ writing
 
+namespace {
+
+// A bit count must fit the record's size field; a value whose count does
+// not (for example -16384 in a colour transform, counted as 16 bits) is
+// refused rather than written as a corrupt record.
+std::uint8_t FieldBits(std::int64_t MaxValue, unsigned SizeBits, const char* Record) {
+    const std::uint8_t N = GetBitsCount(MaxValue, 1);
+    if (N >= (1u << SizeBits) || MaxValue >= (std::int64_t{1} << 31))
+        throw std::length_error(std::string(Record) + " value " + std::to_string(MaxValue) + " needs " +
+                                std::to_string(N) + " bits, more than its size field holds");
+    return N;
+}
+
+}  // namespace
+
 void TBitsEngine::PutByte(std::uint8_t B) { Stream.WriteBuffer(&B, 1); }
 
 std::uint8_t TBitsEngine::GetByte() {
@@ -225,7 +241,7 @@ void TBitsEngine::WriteString(const std::string& S, bool AddNull, bool UTF8) {
 }
 
 void TBitsEngine::WriteRectRec(const TSWFRectRec& R) {
-    const std::uint8_t N = GetBitsCount(MaxAbs(R.Xmin, R.Xmax, R.Ymin, R.Ymax), 1);
+    const std::uint8_t N = FieldBits(MaxAbs(R.Xmin, R.Xmax, R.Ymin, R.Ymax), 5, "Rectangle");
     WriteBits(N, 5);
     WriteBits(static_cast<std::uint32_t>(R.Xmin), N);
     WriteBits(static_cast<std::uint32_t>(R.Xmax), N);
@@ -246,19 +262,19 @@ void TBitsEngine::WriteRect(const TRect& R) {
 void TBitsEngine::WriteMatrix(const TSWFMatrixRec& M) {
     WriteBit(M.HasScale);
     if (M.HasScale) {
-        const std::uint8_t N = GetBitsCount(MaxAbs(M.ScaleX, M.ScaleY), 1);
+        const std::uint8_t N = FieldBits(MaxAbs(M.ScaleX, M.ScaleY), 5, "Matrix scale");
         WriteBits(N, 5);
         WriteBits(static_cast<std::uint32_t>(M.ScaleX), N);
         WriteBits(static_cast<std::uint32_t>(M.ScaleY), N);
     }
     WriteBit(M.HasSkew);
     if (M.HasSkew) {
-        const std::uint8_t N = GetBitsCount(MaxAbs(M.SkewX, M.SkewY), 1);
+        const std::uint8_t N = FieldBits(MaxAbs(M.SkewX, M.SkewY), 5, "Matrix skew");
         WriteBits(N, 5);
         WriteBits(static_cast<std::uint32_t>(M.SkewY), N);
         WriteBits(static_cast<std::uint32_t>(M.SkewX), N);
     }
-    const std::uint8_t N = GetBitsCount(MaxAbs(M.TranslateX, M.TranslateY), 1);
+    const std::uint8_t N = FieldBits(MaxAbs(M.TranslateX, M.TranslateY), 5, "Matrix translation");
     WriteBits(N, 5);
     if (N > 0) {
         WriteBits(static_cast<std::uint32_t>(M.TranslateX), N);
@@ -269,8 +285,8 @@ void TBitsEngine::WriteMatrix(const TSWFMatrixRec& M) {
 
 void TBitsEngine::WriteColorTransform(const TSWFColorTransformRec& C) {
     std::uint8_t NA = 0, NM = 0;
-    if (C.HasAdd) NA = GetBitsCount(MaxAbs(C.AddR, C.AddG, C.AddB, C.HasAlpha ? C.AddA : 0), 1);
-    if (C.HasMult) NM = GetBitsCount(MaxAbs(C.MultR, C.MultG, C.MultB, C.HasAlpha ? C.MultA : 0), 1);
+    if (C.HasAdd) NA = FieldBits(MaxAbs(C.AddR, C.AddG, C.AddB, C.HasAlpha ? C.AddA : 0), 4, "Colour transform");
+    if (C.HasMult) NM = FieldBits(MaxAbs(C.MultR, C.MultG, C.MultB, C.HasAlpha ? C.MultA : 0), 4, "Colour transform");
     const std::uint8_t N = std::max(NA, NM);
     WriteBit(C.HasAdd);
     WriteBit(C.HasMult);

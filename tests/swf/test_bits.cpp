@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <random>
+#include <stdexcept>
 
 #include "SWFBits.h"
 #include "TestUtil.h"
@@ -349,4 +351,24 @@ TEST(Records, ColorTransformFlagsAndMatrix) {
     TSWFMatrix N;
     N.CopyFrom(M);
     EXPECT_EQ(N.GetRec(), M.GetRec());
+}
+
+TEST(BitsEngine, RefusesValuesTheSizeFieldsCannotCount) {
+    // -16384 is counted as 16 bits, one more than a colour transform's
+    // 4-bit size field holds; 16383 still fits.
+    TSWFColorTransformRec C;
+    C.HasMult = true;
+    C.MultR = -16384;
+    Writer W;
+    EXPECT_THROW(W.BE.WriteColorTransform(C), std::length_error);
+    C.MultR = 16383;
+    EXPECT_NO_THROW(W.BE.WriteColorTransform(C));
+    TSWFMatrixRec M;
+    M.TranslateX = -(1 << 30);
+    EXPECT_THROW(W.BE.WriteMatrix(M), std::length_error);
+    M.TranslateX = INT32_MIN;
+    EXPECT_THROW(W.BE.WriteMatrix(M), std::length_error);
+    M.TranslateX = (1 << 30) - 1;
+    EXPECT_NO_THROW(W.BE.WriteMatrix(M));
+    EXPECT_THROW(W.BE.WriteRectRec(TSWFRectRec{INT32_MIN, 0, 0, 0}), std::length_error);
 }
