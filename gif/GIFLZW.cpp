@@ -60,7 +60,8 @@ public:
         Finished = true;
     }
 
-    bool Finished = false;
+    bool Finished = false;   // the terminator was read
+    bool DataEnded = false;  // the stream ended before a terminator
 
 private:
     void Push(int Value) {
@@ -90,10 +91,11 @@ private:
                 if (BitPos >= BitsAvailable) FFrame.ReportWarning(1, gifmsg::BitBufferUnderrun);
                 return -1;
             }
+            // Data that simply stops (no terminator) yields no further code.
             std::uint8_t N;
-            if (FStream.Read(&N, 1) != 1) {
-                Finished = true;
-                continue;
+            if (DataEnded || FStream.Read(&N, 1) != 1) {
+                DataEnded = true;
+                return -1;
             }
             Buffer[0] = Buffer[BytesAvailable - 2];
             Buffer[1] = Buffer[BytesAvailable - 1];
@@ -105,7 +107,7 @@ private:
                 if (Got < N) {
                     FFrame.ReportWarning(1, gifmsg::PrematureEOF);
                     N = static_cast<std::uint8_t>(Got);
-                    Finished = true;
+                    DataEnded = true;
                 }
             }
             BytesAvailable = N + 2;
@@ -227,7 +229,7 @@ void GIFDecompress(TGIFSubImage& Frame, TStream& Stream) {
         Decoder->ReadIndex();
         // Codes beyond the frame: skip the rest of the frame's sub-blocks so
         // that the next block is read from where it starts.
-        if (!Decoder->Finished) Decoder->SkipSubBlocks();
+        if (!Decoder->Finished && !Decoder->DataEnded) Decoder->SkipSubBlocks();
     }
 }
 
