@@ -350,7 +350,9 @@ TEST_P(Corpus, LoadsOrFailsAsTheTolerancesSay) {
     EXPECT_EQ(D->Result.Warnings, E.Warnings);
     EXPECT_EQ(D->Image.Images.Count(), E.Frames);
     // A failed load leaves the stream where it began.
-    if (!E.Error.empty()) EXPECT_EQ(D->Result.EndPosition, 0);
+    if (!E.Error.empty()) {
+        EXPECT_EQ(D->Result.EndPosition, 0);
+    }
     // What was read can be drawn.
     for (TGIFSubImage* F : D->Frames) EXPECT_NE(F->Bitmap(), nullptr);
 }
