@@ -251,15 +251,18 @@ void TGIFSubImage::BuildDithered(TGIFBitmap& Target) {
             const TGIFColor& C = Colors[Src[X]];
             const int In[3] = {C.Red, C.Green, C.Blue};
             int Lv[3];
-            const std::size_t At = static_cast<std::size_t>(X + 1) * 3;
+            int* Here = Cur.data() + static_cast<std::size_t>(X + 1) * 3;
+            int* Ahead = Here + Dir * 3;
+            int* Below = Next.data() + static_cast<std::size_t>(X + 1) * 3;
             for (int Ch = 0; Ch < 3; ++Ch) {
-                const int V = std::clamp(In[Ch] + (Cur[At + Ch] + 8) / 16, 0, 255);
+                int V = In[Ch] + (Here[Ch] + 8) / 16;
+                V = V < 0 ? 0 : (V > 255 ? 255 : V);
                 Lv[Ch] = Level(V);
                 const int Err = V - Lv[Ch] * 51;
-                Cur[At + Dir * 3 + Ch] += 7 * Err;
-                Next[At - Dir * 3 + Ch] += 3 * Err;
-                Next[At + Ch] += 5 * Err;
-                Next[At + Dir * 3 + Ch] += Err;
+                Ahead[Ch] += 7 * Err;
+                Below[Ch - Dir * 3] += 3 * Err;
+                Below[Ch] += 5 * Err;
+                Below[Ch + Dir * 3] += Err;
             }
             Dst[X] = static_cast<std::uint8_t>(36 * Lv[0] + 6 * Lv[1] + Lv[2]);
         }
