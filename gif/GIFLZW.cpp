@@ -56,7 +56,6 @@ public:
     void SkipSubBlocks() {
         std::uint8_t N;
         while (FStream.Read(&N, 1) == 1 && N != 0) SkipBytes(FStream, N);
-        TerminatorRead = true;
         Finished = true;
     }
 
@@ -70,7 +69,7 @@ private:
     }
 
     int EndOfData() {
-        if (!TerminatorRead) SkipSubBlocks();
+        if (!Finished) SkipSubBlocks();
         Ended = true;
         return -2;
     }
@@ -100,7 +99,6 @@ private:
             Buffer[0] = Buffer[BytesAvailable - 2];
             Buffer[1] = Buffer[BytesAvailable - 1];
             if (N == 0) {
-                TerminatorRead = true;
                 Finished = true;
             } else {
                 const std::size_t Got = FStream.Read(Buffer + 2, N);
@@ -194,7 +192,6 @@ private:
     int BitPos = 0;
     int BitsAvailable = 0;
     int BytesAvailable = 2;
-    bool TerminatorRead = false;
     bool ClearPending = true;
     bool Ended = false;
 };

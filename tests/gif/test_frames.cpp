@@ -58,7 +58,7 @@ TEST(GIFFrames, BitmapIsAnIndexedBMPWithTheLocalPaletteAndTheFrameIndices) {
         }
     // The file image: header, 40-byte info, 256 quads, rows of 12 bytes
     // bottom-up.
-    const Bytes& File = Bmp->FileImage();
+    const Bytes File = Bmp->FileImage();
     ASSERT_EQ(File.size(), 14u + 40 + 1024 + 36);
     EXPECT_EQ(File[0], 'B');
     EXPECT_EQ(File[1], 'M');
