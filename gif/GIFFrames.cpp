@@ -1,5 +1,6 @@
 // Frames: reading one frame, bounds, pixels, pictures, masks and palettes.
 #include "GIFImage.h"
+#include "GIFStreamUtil.h"
 
 #include <algorithm>
 #include <cstring>
@@ -34,7 +35,7 @@ void TGIFSubImage::LoadFromStream(TStream& Stream) {
     Stream.Seek(-1, TSeekOrigin::soCurrent);
     if (B == ';' || B == 0) return;  // a frame made only of extensions
     std::uint8_t D[10];
-    if (Stream.Read(D, 10) != 10) throw GIFException(gifmsg::PrematureEOF);
+    gifio::ReadExact(Stream, D, 10);
     Separator = D[0];
     FLeft = D[1] | (D[2] << 8);
     FTop = D[3] | (D[4] << 8);

@@ -1,6 +1,7 @@
 // Reading a GIF file: the image, its header, the block sequence, the
 // extensions and their registries.
 #include "GIFImage.h"
+#include "GIFStreamUtil.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,26 +10,11 @@
 
 namespace anivert {
 
+using gifio::ReadByteOrZero;
+using gifio::ReadExact;
+using gifio::SkipBytes;
+
 namespace {
-
-// Reads exactly Count bytes or raises gifmsg::PrematureEOF.
-void ReadExact(TStream& Stream, void* Buffer, std::size_t Count) {
-    if (Count != 0 && Stream.Read(Buffer, Count) != Count) throw GIFException(gifmsg::PrematureEOF);
-}
-
-// The single-byte read of sub-block sizes and ids: a missing byte reads 0.
-std::uint8_t ReadByteOrZero(TStream& Stream) {
-    std::uint8_t B = 0;
-    if (Stream.Read(&B, 1) != 1) return 0;
-    return B;
-}
-
-// Skips up to Count bytes without passing the end of the stream.
-void SkipBytes(TStream& Stream, std::int64_t Count) {
-    if (Count <= 0) return;
-    const std::int64_t Left = Stream.Size() - Stream.Position();
-    Stream.Seek(std::min(Count, std::max<std::int64_t>(Left, 0)), TSeekOrigin::soCurrent);
-}
 
 void StepBack(TStream& Stream) { Stream.Seek(-1, TSeekOrigin::soCurrent); }
 

@@ -1,4 +1,5 @@
 #include "GIFImage.h"
+#include "GIFStreamUtil.h"
 
 #include <algorithm>
 #include <memory>
@@ -10,14 +11,6 @@ namespace {
 constexpr int TableSize = 4096;
 constexpr int StackSize = 8192;
 constexpr int MaxCodeSize = 11;  // the first code width must not pass 12 bits
-
-// Skips up to Count bytes without passing the end of the stream.
-void SkipBytes(TStream& Stream, std::int64_t Count) {
-    if (Count <= 0) return;
-    const std::int64_t Pos = Stream.Position();
-    const std::int64_t Left = Stream.Size() - Pos;
-    Stream.Seek(std::min(Count, std::max<std::int64_t>(Left, 0)), TSeekOrigin::soCurrent);
-}
 
 // The state of one decompression, allocated once per frame.
 class TLZWDecoder {
@@ -55,7 +48,7 @@ public:
     // (or the end of the stream); the bit reader reads nothing more.
     void SkipSubBlocks() {
         std::uint8_t N;
-        while (FStream.Read(&N, 1) == 1 && N != 0) SkipBytes(FStream, N);
+        while (FStream.Read(&N, 1) == 1 && N != 0) gifio::SkipBytes(FStream, N);
         Finished = true;
     }
 

@@ -289,6 +289,8 @@ TEST_P(Corpus, ComposedFramesMatchChromium) {
     }
 }
 
+TEST(CorpusFiles, AreThere) { EXPECT_GE(CorpusFiles().size(), 140u) << CorpusDir(); }
+
 INSTANTIATE_TEST_SUITE_P(Files, Corpus, testing::ValuesIn(CorpusFiles()), TestName);
 
 // ---------------------------------------------------------------- tolerances
