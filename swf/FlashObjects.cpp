@@ -5,38 +5,6 @@
 
 namespace anivert {
 
-std::int32_t TFlashObject::UnitMultiplier() const { return FOwner ? FOwner->UnitMultiplier() : 1; }
-
-void TFlashIDObject::CopyFrom(const TBasedSWFObject& Source) {
-    const auto& S = AssignSource<TFlashIDObject>(Source, "movie character");
-    if (!Owner() && S.Owner()) SetOwner(S.Owner());
-    SetCharacterID(S.GetCharacterID());
-}
-
-// ------------------------------------------------------------ TFlashPlaceObject
-
-TFlashPlaceObject::TFlashPlaceObject(TFlashMovie* AOwner, TFlashVisualObject* ACharacter, std::uint16_t Depth)
-    : TFlashObject(AOwner), FCharacter(ACharacter), FPlaceTag(std::make_unique<TSWFPlaceObject2>()) {
-    FPlaceTag->Depth = Depth;
-    if (ACharacter) FPlaceTag->SetCharacterID(ACharacter->GetCharacterID());
-}
-
-TFlashPlaceObject::~TFlashPlaceObject() = default;
-
-void TFlashPlaceObject::SetTranslate(std::int32_t X, std::int32_t Y) {
-    if (X != 0 || Y != 0 || FPlaceTag->PlaceFlagHasMatrix || FPlaceTag->PlaceFlagMove) {
-        const std::int32_t M = UnitMultiplier();
-        FPlaceTag->Matrix().SetTranslate(X * M, Y * M);
-    }
-}
-
-void TFlashPlaceObject::CopyFrom(const TBasedSWFObject& Source) {
-    const auto& S = AssignSource<TFlashPlaceObject>(Source, "placement");
-    if (!Owner() && S.Owner()) SetOwner(S.Owner());
-    FCharacter = S.FCharacter;
-    FPlaceTag->CopyFrom(*S.FPlaceTag);
-}
-
 // ------------------------------------------------------------ TFlashMovie
 
 TFlashMovie::TFlashMovie(std::int32_t XMin, std::int32_t YMin, std::int32_t XMax, std::int32_t YMax, float FPS,
@@ -52,6 +20,24 @@ TFlashMovie::~TFlashMovie() {
 TSWFRGB& TFlashMovie::BackgroundColor() {
     if (!FBackgroundColor) FBackgroundColor = std::make_unique<TSWFRGB>();
     return *FBackgroundColor;
+}
+
+TFlashImage* TFlashMovie::AddImage(const std::string& FileName) {
+    return RegisterCharacter(std::make_unique<TFlashImage>(this, FileName), ImageList);
+}
+
+TFlashShape* TFlashMovie::AddShape(std::unique_ptr<TFlashShape> Shape) {
+    if (!Shape) Shape = std::make_unique<TFlashShape>(this);
+    return RegisterCharacter(std::move(Shape), ShapeList);
+}
+
+TFlashShape* TFlashMovie::AddRectangle(std::int32_t XMin, std::int32_t YMin, std::int32_t XMax, std::int32_t YMax) {
+    TFlashShape* Shape = AddShape();
+    Shape->SetShapeBound(XMin, YMin, XMax, YMax);
+    Shape->Edges->MoveTo(XMin, YMin);
+    Shape->Edges->MakeRectangle(XMax - XMin, YMax - YMin);
+    Shape->Edges->EndShape();
+    return Shape;
 }
 
 TFlashPlaceObject* TFlashMovie::PlaceObject(TFlashVisualObject* Obj, std::uint16_t Depth) {

@@ -12,6 +12,23 @@ std::unique_ptr<TSWFObject> GenerateSWFObject(std::uint16_t TagID) {
         case tagPlaceObject2: return std::make_unique<TSWFPlaceObject2>();
         case tagRemoveObject: return std::make_unique<TSWFRemoveObject>();
         case tagRemoveObject2: return std::make_unique<TSWFRemoveObject2>();
+        case tagDefineBits: return std::make_unique<TSWFDefineBits>();
+        case tagDefineBitsJPEG2: return std::make_unique<TSWFDefineBitsJPEG2>();
+        case tagDefineBitsJPEG3: return std::make_unique<TSWFDefineBitsJPEG3>();
+        case tagDefineBitsLossless: return std::make_unique<TSWFDefineBitsLossless>();
+        case tagDefineBitsLossless2: return std::make_unique<TSWFDefineBitsLossless2>();
+        case tagDefineShape: return std::make_unique<TSWFDefineShape>();
+        case tagDefineShape2: {
+            auto S = std::make_unique<TSWFDefineShape3>();
+            S->TagID = tagDefineShape2;
+            S->HasAlpha = false;
+            return S;
+        }
+        case tagDefineShape3: return std::make_unique<TSWFDefineShape3>();
+        case tagDoAction: return std::make_unique<TSWFDoAction>();
+        case tagDoInitAction: return std::make_unique<TSWFDoInitAction>();
+        case tagDefineButton: return std::make_unique<TSWFDefineButton>();
+        case tagDefineButton2: return std::make_unique<TSWFDefineButton2>();
         default: return nullptr;
     }
 }

@@ -1,11 +1,16 @@
 // The SWF tag encoder: bit writer and primitive records, tag framing,
-// control and display-list tags, and the tag factory used by readers.
+// control, display-list, bitmap and shape tags, action records, button tags
+// and the tag factory used by readers.
 #pragma once
 
 #include <memory>
 
+#include "SWFActions.h"
+#include "SWFBitmaps.h"
 #include "SWFBits.h"
+#include "SWFButtons.h"
 #include "SWFConst.h"
+#include "SWFShapes.h"
 #include "SWFTags.h"
 
 namespace anivert {

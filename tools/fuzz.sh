@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a libFuzzer target for a while: tools/fuzz.sh [TARGET] [SECONDS]
-# Targets: fuzz_swf_reader (default), fuzz_gif_reader. Inputs that crash are copied into
+# Targets: fuzz_swf_reader (default), fuzz_bmp_reader, fuzz_gif_reader. Inputs that crash are copied into
 # tests/data/<target's folder>/, where the regression tests pick them up.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,25 +10,28 @@ target=${1:-fuzz_swf_reader}
 seconds=${2:-60}
 case "$target" in
     fuzz_swf_reader) regressions=tests/data/swf-fuzz ;;
+    fuzz_bmp_reader) regressions=tests/data/bmp-fuzz ;;
     fuzz_gif_reader) regressions=tests/data/gif-fuzz ;;
     *) echo "unknown target $target"; exit 2 ;;
 esac
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DANIVERT_FUZZ=ON -DANIVERT_TESTS=OFF -DANIVERT_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-extra=""
-[ "$target" = fuzz_swf_reader ] && extra=swfdemo
-cmake --build build-fuzz -j"$(nproc)" --target "$target" $extra
+cmake --build build-fuzz -j"$(nproc)" --target "$target" swfdemo
 work=build-fuzz/corpus/$target
 artifacts=build-fuzz/artifacts/$target
+rm -rf "$artifacts"
 mkdir -p "$work" "$artifacts"
-# Seeds: a plain and a compressed movie (GIF: the shared corpus), and the
-# known regressions.
-if [ "$target" = fuzz_gif_reader ]; then
-    cp ../shared/corpus/gifs/*.gif "$work"/
-else
-    ./build-fuzz/tools/swfdemo "$work/seed-plain.swf" >/dev/null
-    ./build-fuzz/tools/swfdemo "$work/seed-compressed.swf" --compressed >/dev/null
-fi
+# Seeds: sample files, and the known regressions.
+case "$target" in
+    fuzz_swf_reader)
+        ./build-fuzz/tools/swfdemo "$work/seed-plain.swf" >/dev/null
+        ./build-fuzz/tools/swfdemo "$work/seed-compressed.swf" --compressed >/dev/null ;;
+    fuzz_bmp_reader)
+        cp tests/data/bmp/*.bmp "$work"/ ;;
+    fuzz_gif_reader)
+        cp ../shared/corpus/gifs/*.gif "$work"/ ;;
+esac
+mkdir -p "$regressions"
 cp "$regressions"/* "$work"/ 2>/dev/null || true
 rm -f "$work/README"
 set +e

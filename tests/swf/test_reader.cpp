@@ -167,7 +167,7 @@ TEST(SwfDumpTool, ListsAMovieAndRejectsBadInput) {
                              "SetBackgroundColor", "color #996633", "Protect", "hash \"$1$", "PlaceObject2",
                              "depth 2 character 1", "translate (200, 400)", "name \"pic\"", "FrameLabel",
                              "name \"one\"", "RemoveObject2", "DefineBitsLossless2", "(long header)",
-                             "raw body, 100 bytes", "End", "10 tags"})
+                             "format 90 23130 x 23130 with alpha, zlib data 93 bytes", "End", "10 tags"})
         EXPECT_NE(Out.find(Want), std::string::npos) << Want << "\n" << Out;
 
     const Bytes File = SampleMovie(false);

@@ -1,0 +1,257 @@
+#include "FlashImage.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "FlashObjects.h"
+
+namespace anivert {
+
+namespace {
+
+std::string UpperExtension(const std::string& FileName) {
+    const std::size_t Slash = FileName.find_last_of("/\\");
+    const std::size_t Dot = FileName.find_last_of('.');
+    if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash)) return std::string();
+    std::string Ext = FileName.substr(Dot + 1);
+    for (char& C : Ext) C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
+    return Ext;
+}
+
+std::vector<std::uint8_t> ReadWhole(TStream& S) {
+    S.SetPosition(0);
+    std::vector<std::uint8_t> Bytes(static_cast<std::size_t>(S.Size()));
+    S.ReadBuffer(Bytes.data(), Bytes.size());
+    return Bytes;
+}
+
+}  // namespace
+
+TFlashImage::TFlashImage(TFlashMovie* AOwner, const std::string& FileName) : TFlashIDObject(AOwner) {
+    if (!FileName.empty()) LoadFile(FileName);
+}
+
+TFlashImage::~TFlashImage() = default;
+
+TMemoryStream& TFlashImage::AlphaData() {
+    if (!FAlphaData) FAlphaData = std::make_unique<TMemoryStream>();
+    return *FAlphaData;
+}
+
+TBMPReader& TFlashImage::Reader() {
+    if (!FReader) FReader = std::make_unique<TBMPReader>();
+    return *FReader;
+}
+
+void TFlashImage::LoadFile(const std::string& FileName) {
+    const std::string Ext = UpperExtension(FileName);
+    FromJPEG = false;
+    HasAlpha = false;
+    if (Ext == "JPG" || Ext == "JPEG") {
+        FromJPEG = true;
+        FWidth = FHeight = 0;
+        ReadJPEGSize(FileName, FWidth, FHeight);
+        if (!ConvertProgressive || (FWidth != 0 && FHeight != 0)) {
+            FData = std::make_unique<TFileStream>(FileName, TFileMode::fmOpenRead);
+            DataState = 4;
+        } else {
+            auto File = std::make_unique<TFileStream>(FileName, TFileMode::fmOpenRead);
+            const std::vector<std::uint8_t> Bytes = ReadWhole(*File);
+            const TJPEGInfo Info = ReadJPEGInfo(Bytes);
+            if (Info.Progressive) {
+                auto Mem = std::make_unique<TMemoryStream>(ReencodeJPEGBaseline(Bytes));
+                FData = std::move(Mem);
+                DataState = 3;
+            } else {
+                // Not progressive after all: the file's own bytes serve.
+                FData = std::move(File);
+                DataState = 4;
+            }
+        }
+        if (FWidth == 0 || FHeight == 0) {
+            // No baseline frame header: take the size from the codec, so
+            // that shapes filled with the picture can scale to it.
+            const TJPEGInfo Info = ReadJPEGInfo(ReadWhole(*FData));
+            FWidth = Info.Width;
+            FHeight = Info.Height;
+        }
+        return;
+    }
+    if (Ext == "BMP") {
+        TFileStream F(FileName, TFileMode::fmOpenRead);
+        LoadBMPFromStream(F);
+        return;
+    }
+    throw EImageError("Image format \"" + Ext + "\" not supported!");
+}
+
+void TFlashImage::LoadBMPFromStream(TStream& Stream) {
+    FromJPEG = false;
+    HasAlpha = false;
+    Reader().LoadFromStream(Stream);
+    AnalyseBitmap();
+}
+
+void TFlashImage::AnalyseBitmap() {
+    TBMPReader& R = Reader();
+    const std::int32_t W = R.Width();
+    const std::int32_t H = R.RowCount;
+    if (W > MaxSide || H > MaxSide)
+        throw EImageError("Bitmap of " + std::to_string(W) + " x " + std::to_string(H) +
+                          " pixels is larger than a movie bitmap can be (65535 x 65535)");
+    std::int64_t PixelBytes = 4;
+    switch (R.BitCount()) {
+        case 1:
+        case 4:
+        case 8:
+            BitmapFormat = 3;
+            PaddedWidth = W + (4 - W % 4) % 4;
+            PixelBytes = 1;
+            break;
+        case 16:
+            BitmapFormat = 4;
+            PaddedWidth = W + W % 2;
+            PixelBytes = 2;
+            break;
+        case 24:
+            BitmapFormat = 5;
+            PaddedWidth = W;
+            break;
+        default:
+            BitmapFormat = 1;
+            PaddedWidth = W;
+            HasAlpha = true;
+            break;
+    }
+    // The packed rows take one to four bytes a pixel; keep them within the
+    // reader's memory bound too, before any pass over the pixels.
+    if (static_cast<std::int64_t>(PaddedWidth) * H * PixelBytes > TBMPReader::MaxPixelMemory)
+        throw EImageError("Bitmap of " + std::to_string(W) + " x " + std::to_string(H) +
+                          " pixels is larger than 256 MiB as a movie bitmap");
+    FWidth = W;
+    FHeight = H;
+    ColorCount = BitmapFormat == 3 ? R.CountColors() : 0;
+    FData.reset();
+    DataState = 2;
+}
+
+void TFlashImage::BuildLosslessData() {
+    TBMPReader& R = Reader();
+    const std::int32_t W = FWidth;
+    const std::int32_t H = FHeight;
+    std::vector<std::uint8_t> Raw;
+    const std::size_t PixelBytes = BitmapFormat == 3 ? 1 : BitmapFormat == 4 ? 2 : 4;
+    Raw.reserve(static_cast<std::size_t>(ColorCount) * 4 + static_cast<std::size_t>(PaddedWidth) * PixelBytes * static_cast<std::size_t>(H));
+    if (BitmapFormat == 3) {
+        for (std::int32_t I = 0; I < ColorCount; ++I) {
+            const TRGBQuad& Q = R.Palette[static_cast<std::size_t>(I)];
+            Raw.push_back(Q.Red);
+            Raw.push_back(Q.Green);
+            Raw.push_back(Q.Blue);
+            if (HasAlpha) Raw.push_back(Q.Alpha);
+        }
+    }
+    // Rows go out top row first; a bottom-up bitmap stores it last.
+    for (std::int32_t Out = 0; Out < H; ++Out) {
+        const std::int32_t Y = R.TopDown() ? Out : H - 1 - Out;
+        const std::uint8_t* Row = R.Row(Y);
+        switch (BitmapFormat) {
+            case 3:
+                for (std::int32_t X = 0; X < W; ++X) Raw.push_back(R.IndexAt(X, Y));
+                Raw.insert(Raw.end(), static_cast<std::size_t>(PaddedWidth - W), 0);
+                break;
+            case 4:
+                for (std::int32_t X = 0; X < W; ++X) {
+                    Raw.push_back(Row[2 * X + 1]);
+                    Raw.push_back(Row[2 * X]);
+                }
+                Raw.insert(Raw.end(), static_cast<std::size_t>(PaddedWidth - W) * 2, 0);
+                break;
+            case 5:
+                for (std::int32_t X = 0; X < W; ++X) {
+                    const std::uint8_t* P = Row + 3 * X;
+                    Raw.insert(Raw.end(), {0xFF, P[2], P[1], P[0]});
+                }
+                break;
+            default:
+                // The player expects colours multiplied by their alpha.
+                for (std::int32_t X = 0; X < W; ++X) {
+                    const std::uint8_t* P = Row + 4 * X;
+                    const unsigned A = P[3];
+                    if (A == 0) {
+                        Raw.insert(Raw.end(), {0, 0, 0, 0});
+                    } else if (A == 255) {
+                        Raw.insert(Raw.end(), {0xFF, P[2], P[1], P[0]});
+                    } else {
+                        auto Mul = [A](unsigned C) { return static_cast<std::uint8_t>((C * A + 127) / 255); };
+                        Raw.insert(Raw.end(), {static_cast<std::uint8_t>(A), Mul(P[2]), Mul(P[1]), Mul(P[0])});
+                    }
+                }
+                break;
+        }
+    }
+    FData = std::make_unique<TMemoryStream>(ZDeflate(Raw.data(), Raw.size(), -1));
+    DataState = 2;
+}
+
+void TFlashImage::WriteDataTo(TSWFObject&, TBitsEngine& BE) {
+    if (!FromJPEG && (!FData || FData->Size() == 0)) BuildLosslessData();
+    if (!FData) return;
+    FData->SetPosition(0);
+    BE.Stream.CopyFrom(*FData, FData->Size());
+}
+
+void TFlashImage::WriteToStream(TBitsEngine& BE) {
+    auto Writer = [this](TSWFObject& Sender, TBitsEngine& Out) { WriteDataTo(Sender, Out); };
+    if (!FromJPEG) {
+        std::unique_ptr<TSWFDefineBitsLossless> Tag;
+        if (HasAlpha) Tag = std::make_unique<TSWFDefineBitsLossless2>();
+        else Tag = std::make_unique<TSWFDefineBitsLossless>();
+        Tag->CharacterID = GetCharacterID();
+        Tag->BitmapFormat = BitmapFormat == 1 ? 5 : BitmapFormat;
+        Tag->BitmapWidth = static_cast<std::uint16_t>(FWidth);
+        Tag->BitmapHeight = static_cast<std::uint16_t>(FHeight);
+        if (BitmapFormat == 3) Tag->BitmapColorTableSize = static_cast<std::uint8_t>(ColorCount - 1);
+        Tag->OnDataWrite = Writer;
+        Tag->WriteToStream(BE);
+    } else if (HasAlphaData()) {
+        TSWFDefineBitsJPEG3 Tag;
+        Tag.CharacterID = GetCharacterID();
+        Tag.WriteMarkers = false;  // the data is a whole JPEG file
+        Tag.OnDataWrite = Writer;
+        Tag.OnAlphaDataWrite = [this](TSWFObject&, TBitsEngine& Out) {
+            TCompressionStream Z(Out.Stream, -1);
+            FAlphaData->SetPosition(0);
+            Z.CopyFrom(*FAlphaData, FAlphaData->Size());
+            Z.Finish();
+        };
+        Tag.WriteToStream(BE);
+    } else {
+        TSWFDefineBitsJPEG2 Tag;
+        Tag.CharacterID = GetCharacterID();
+        Tag.WriteMarkers = false;  // the data is a whole JPEG file
+        Tag.OnDataWrite = Writer;
+        Tag.WriteToStream(BE);
+    }
+}
+
+void TFlashImage::CopyFrom(const TBasedSWFObject& Source) {
+    const auto& S = AssignSource<TFlashImage>(Source, "image");
+    TFlashIDObject::CopyFrom(S);
+    FromJPEG = S.FromJPEG;
+    ColorCount = S.ColorCount;
+    ConvertProgressive = S.ConvertProgressive;
+    HasAlpha = S.HasAlpha;
+    PaddedWidth = S.PaddedWidth;
+    BitmapFormat = S.BitmapFormat;
+    FWidth = S.FWidth;
+    FHeight = S.FHeight;
+    if (S.FReader) Reader() = *S.FReader;
+    FData.reset();
+    if (S.FData) FData = std::make_unique<TMemoryStream>(ReadWhole(*S.FData));
+    DataState = S.DataState == 4 ? 3 : S.DataState;
+    FAlphaData.reset();
+    if (S.FAlphaData) FAlphaData = std::make_unique<TMemoryStream>(S.FAlphaData->Bytes());
+}
+
+}  // namespace anivert

@@ -1,0 +1,63 @@
+// Bitmap characters of a movie, made from BMP or JPEG files.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "FlashBase.h"
+#include "ImageReader.h"
+#include "SWFBitmaps.h"
+
+namespace anivert {
+
+class TFlashImage : public TFlashIDObject {
+public:
+    // The widest and tallest bitmap the lossless tags can describe.
+    static constexpr std::int32_t MaxSide = 65535;
+
+    explicit TFlashImage(TFlashMovie* AOwner = nullptr, const std::string& FileName = std::string());
+    ~TFlashImage() override;
+
+    // Alpha plane for DefineBitsJPEG3 (JPEG images only); created on demand.
+    TMemoryStream& AlphaData();
+    bool HasAlphaData() const { return FAlphaData && FAlphaData->Size() > 0; }
+
+    bool FromJPEG = false;
+    std::int32_t ColorCount = 0;
+    bool ConvertProgressive = false;
+    // 0 nothing; 1 data created and empty; 2 bitmap loaded or lossless data
+    // built; 3 JPEG re-encoded into memory; 4 the data is the JPEG file itself.
+    std::uint8_t DataState = 0;
+    bool HasAlpha = false;
+    std::int32_t PaddedWidth = 0;  // may reach 65536 for a 65535-pixel palette row
+    // 3 (8-bit colour-mapped), 4 (15-bit), 5 (24-bit), 1 (32-bit with alpha).
+    std::uint8_t BitmapFormat = 0;
+
+    std::int32_t Width() const { return FWidth; }
+    std::int32_t Height() const { return FHeight; }
+    TBMPReader& Reader();
+    // The prepared bytes: zlib-packed lossless data, or the JPEG bytes.
+    TStream* Data() const { return FData.get(); }
+
+    void LoadFile(const std::string& FileName);
+    // Reads a BMP file image from a stream.
+    void LoadBMPFromStream(TStream& Stream);
+    // Packs the colour table and pixel rows with zlib into Data.
+    void BuildLosslessData();
+
+    void CopyFrom(const TBasedSWFObject& Source) override;
+    std::uint8_t MinVersion() const override { return (HasAlpha || (FromJPEG && HasAlphaData())) ? 3 : 2; }
+    void WriteToStream(TBitsEngine& BE) override;
+
+private:
+    void AnalyseBitmap();
+    void WriteDataTo(TSWFObject& Sender, TBitsEngine& BE);
+    std::unique_ptr<TMemoryStream> FAlphaData;
+    std::unique_ptr<TStream> FData;
+    std::unique_ptr<TBMPReader> FReader;
+    std::int32_t FWidth = 0;
+    std::int32_t FHeight = 0;
+};
+
+}  // namespace anivert
