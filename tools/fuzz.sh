@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a libFuzzer target for a while: tools/fuzz.sh [TARGET] [SECONDS]
-# Targets: fuzz_swf_reader (default), fuzz_bmp_reader. Inputs that crash are copied into
+# Targets: fuzz_swf_reader (default), fuzz_bmp_reader, fuzz_gif_reader. Inputs that crash are copied into
 # tests/data/<target's folder>/, where the regression tests pick them up.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,6 +11,7 @@ seconds=${2:-60}
 case "$target" in
     fuzz_swf_reader) regressions=tests/data/swf-fuzz ;;
     fuzz_bmp_reader) regressions=tests/data/bmp-fuzz ;;
+    fuzz_gif_reader) regressions=tests/data/gif-fuzz ;;
     *) echo "unknown target $target"; exit 2 ;;
 esac
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DANIVERT_FUZZ=ON -DANIVERT_TESTS=OFF -DANIVERT_BENCH=OFF \
@@ -27,6 +28,8 @@ case "$target" in
         ./build-fuzz/tools/swfdemo "$work/seed-compressed.swf" --compressed >/dev/null ;;
     fuzz_bmp_reader)
         cp tests/data/bmp/*.bmp "$work"/ ;;
+    fuzz_gif_reader)
+        cp ../shared/corpus/gifs/*.gif "$work"/ ;;
 esac
 mkdir -p "$regressions"
 cp "$regressions"/* "$work"/ 2>/dev/null || true

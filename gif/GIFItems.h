@@ -1,0 +1,468 @@
+// GIFImage unit: the object tree of a GIF file. A TGIFImage owns its
+// header (logical screen and global colour map) and its frames; every frame
+// owns its local colour map, the extensions read before it and its pixels.
+#pragma once
+#ifndef ANIVERT_GIFIMAGE_UNIT
+#error "include GIFImage.h"
+#endif
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Streams.h"
+#include "Types.h"
+
+namespace anivert {
+
+class TGIFImage;
+class TGIFSubImage;
+
+// Every part of a GIF file.
+class TGIFItem {
+public:
+    explicit TGIFItem(TGIFImage* AImage) : FImage(AImage) {}
+    virtual ~TGIFItem() = default;
+    TGIFItem(const TGIFItem&) = delete;
+    TGIFItem& operator=(const TGIFItem&) = delete;
+
+    TGIFImage* Image() const { return FImage; }
+    // The format version the item needs: 1 (GIF87a) or 2 (GIF89a).
+    virtual int RequiredVersion() const { return 1; }
+    // Forwards to the owning image with the item as sender.
+    virtual void ReportWarning(int Severity, const std::string& Message);
+    virtual void LoadFromStream(TStream& Stream) = 0;
+    // Opens the file read-only and calls LoadFromStream.
+    void LoadFile(const std::string& FileName);
+
+protected:
+    TGIFImage* FImage;
+};
+
+// An ordered list that owns its items.
+template <class T>
+class TGIFList {
+public:
+    explicit TGIFList(TGIFImage* AImage) : FImage(AImage) {}
+    ~TGIFList() { Clear(); }
+    TGIFList(const TGIFList&) = delete;
+    TGIFList& operator=(const TGIFList&) = delete;
+
+    TGIFImage* Image() const { return FImage; }
+    int Count() const { return static_cast<int>(FItems.size()); }
+    T& operator[](int Index) const { return *FItems.at(static_cast<std::size_t>(Index)); }
+    auto begin() const { return FItems.begin(); }
+    auto end() const { return FItems.end(); }
+    int IndexOf(const T* Item) const {
+        for (std::size_t I = 0; I < FItems.size(); ++I)
+            if (FItems[I].get() == Item) return static_cast<int>(I);
+        return -1;
+    }
+    T& Add(std::unique_ptr<T> Item) {
+        FItems.push_back(std::move(Item));
+        return *FItems.back();
+    }
+    // Removes and frees the item.
+    void RemoveAt(int Index) { Unlink(&(*this)[Index]); }
+    // Removes the item without freeing it.
+    std::unique_ptr<T> Unlink(T* Item) {
+        const int I = IndexOf(Item);
+        if (I < 0) return nullptr;
+        std::unique_ptr<T> P = std::move(FItems[static_cast<std::size_t>(I)]);
+        FItems.erase(FItems.begin() + I);
+        return P;
+    }
+    // Frees the items from the first on until the list is empty.
+    void Clear() {
+        while (!FItems.empty()) {
+            std::unique_ptr<T> P = std::move(FItems.front());
+            FItems.erase(FItems.begin());
+        }
+    }
+
+protected:
+    TGIFImage* FImage;
+    std::vector<std::unique_ptr<T>> FItems;
+};
+
+// ---------------------------------------------------------------- header
+
+// The logical screen descriptor as stored, and the global colour map.
+class TGIFHeader : public TGIFItem {
+public:
+    explicit TGIFHeader(TGIFImage* AImage) : TGIFItem(AImage), ColorTable(*this) {}
+
+    std::uint16_t ScreenWidth = 0;
+    std::uint16_t ScreenHeight = 0;
+    // Bit 7 global table present, bits 4-6 colour resolution - 1, bit 3
+    // sort flag, bits 0-2 table size code (2 << code entries).
+    std::uint8_t PackedFields = 0;
+    std::uint8_t BackgroundColorIndex = 0;
+    std::uint8_t AspectRatio = 0;
+    // The 3 version bytes of the signature as read ("87a", "89a", ...).
+    std::string Version;
+    TGIFGlobalColorMap ColorTable;
+
+    void Clear();
+    // Recomputes the table bits of PackedFields from the colour map.
+    void UpdatePackedFields();
+    void LoadFromStream(TStream& Stream) override;
+};
+
+// ---------------------------------------------------------------- extensions
+
+class TGIFExtension;
+
+// What a class of extension is: how to make one and how to look ahead in
+// the stream for a more precise class (a virtual class method).
+struct TGIFExtensionClass {
+    const char* Name;
+    std::unique_ptr<TGIFExtension> (*Create)(TGIFSubImage& Frame);
+    // Answers a class for the data at the stream's position: the class
+    // itself, another one, or null when the data cannot be read.
+    const TGIFExtensionClass* (*ProbeSubclass)(const TGIFExtensionClass& Self, TStream& Stream);
+};
+
+// Registers a class for an extension label (0x01, 0xF9, ...). A later
+// registration overrides an earlier one. The registry is filled with the
+// four standard classes on first use.
+void RegisterExtension(std::uint8_t Label, const TGIFExtensionClass& Class);
+const TGIFExtensionClass* FindExtension(std::uint8_t Label);
+// Registers a class for an 11-byte application identifier and
+// authentication code ("NETSCAPE2.0").
+void RegisterAppExtension(const std::array<std::uint8_t, 11>& Identifier, const TGIFExtensionClass& Class);
+const TGIFExtensionClass* FindAppExtension(const std::uint8_t* Identifier);
+
+class TGIFExtension : public TGIFItem {
+public:
+    explicit TGIFExtension(TGIFSubImage& Frame);
+    TGIFSubImage& SubImage() const { return FSubImage; }
+    int RequiredVersion() const override { return 2; }
+    virtual std::uint8_t LabelByte() const = 0;
+    virtual const TGIFExtensionClass& ClassInfo() const = 0;
+    // Reads "!" and the label, then the body.
+    void LoadFromStream(TStream& Stream) override;
+
+protected:
+    virtual void LoadBody(TStream& Stream) = 0;
+
+private:
+    TGIFSubImage& FSubImage;
+};
+
+// The graphic control extension: delay, disposal and transparency.
+class TGIFGraphicControlExtension : public TGIFExtension {
+public:
+    static const TGIFExtensionClass Class;
+    // The 6 bytes after the label as stored.
+    struct TRec {
+        std::uint8_t BlockSize = 4;
+        std::uint8_t PackedFields = 0;
+        std::uint16_t Delay = 0;
+        std::uint8_t TransparentColorIndex = 0;
+        std::uint8_t Terminator = 0;
+    };
+    TRec Rec;
+
+    // Becomes the frame's GraphicControlExtension when it has none yet.
+    explicit TGIFGraphicControlExtension(TGIFSubImage& Frame);
+    ~TGIFGraphicControlExtension() override;
+    std::uint8_t LabelByte() const override { return 0xF9; }
+    const TGIFExtensionClass& ClassInfo() const override { return Class; }
+
+    bool Transparent() const { return Rec.PackedFields & 0x01; }
+    // Also sets the frame's Transparent flag.
+    void SetTransparent(bool Value);
+    bool WaitsForInput() const { return Rec.PackedFields & 0x02; }
+    std::uint8_t Disposal() const { return (Rec.PackedFields >> 2) & 7; }
+    void SetDisposal(std::uint8_t Value);
+    // Hundredths of a second.
+    std::uint16_t Delay() const { return Rec.Delay; }
+    void SetDelay(std::uint16_t Value) { Rec.Delay = Value; }
+    std::uint8_t TransparentColorIndex() const { return Rec.TransparentColorIndex; }
+    // A value past a non-empty active colour map warns and stores 0.
+    void SetTransparentColorIndex(int Value);
+    // The colour of TransparentColorIndex in the frame's active map.
+    TColor TransparentColor() const;
+
+protected:
+    void LoadBody(TStream& Stream) override;
+};
+
+// The plain text extension: text grid header and text.
+class TGIFTextExtension : public TGIFExtension {
+public:
+    static const TGIFExtensionClass Class;
+    explicit TGIFTextExtension(TGIFSubImage& Frame);
+    std::uint8_t LabelByte() const override { return 0x01; }
+    const TGIFExtensionClass& ClassInfo() const override { return Class; }
+    // The 13 bytes after the label (block size 12 and the grid).
+    std::array<std::uint8_t, 13> TextGridHeader{};
+    std::vector<std::string> Lines;
+
+protected:
+    void LoadBody(TStream& Stream) override;
+};
+
+class TGIFCommentExtension : public TGIFExtension {
+public:
+    static const TGIFExtensionClass Class;
+    using TGIFExtension::TGIFExtension;
+    std::uint8_t LabelByte() const override { return 0xFE; }
+    const TGIFExtensionClass& ClassInfo() const override { return Class; }
+    // One string per data sub-block.
+    std::vector<std::string> Lines;
+
+protected:
+    void LoadBody(TStream& Stream) override;
+};
+
+// An application extension: the identification block, then data read by
+// the subclass.
+class TGIFApplicationExtension : public TGIFExtension {
+public:
+    static const TGIFExtensionClass Class;
+    using TGIFExtension::TGIFExtension;
+    std::uint8_t LabelByte() const override { return 0xFF; }
+    const TGIFExtensionClass& ClassInfo() const override { return Class; }
+    // 8-byte application identifier and 3-byte authentication code.
+    std::array<std::uint8_t, 11> AppIdentifier{};
+    std::string IdentifierText() const;
+
+    static const TGIFExtensionClass* Probe(const TGIFExtensionClass& Self, TStream& Stream);
+
+protected:
+    void LoadBody(TStream& Stream) override;
+    // The data sub-blocks after the identification block.
+    virtual void LoadData(TStream& Stream);
+};
+
+// A data sub-block kept as read.
+struct TGIFBlock {
+    explicit TGIFBlock(std::uint8_t Size) : Data(Size, 0) {}
+    std::uint8_t Size() const { return static_cast<std::uint8_t>(Data.size()); }
+    std::vector<std::uint8_t> Data;
+};
+
+// An application extension this decoder does not interpret.
+class TGIFUnknownAppExtension : public TGIFApplicationExtension {
+public:
+    static const TGIFExtensionClass Class;
+    using TGIFApplicationExtension::TGIFApplicationExtension;
+    const TGIFExtensionClass& ClassInfo() const override { return Class; }
+    std::vector<TGIFBlock> SubBlocks;
+
+protected:
+    void LoadData(TStream& Stream) override;
+};
+
+// The loop extension ("NETSCAPE2.0", also "ANIMEXTS1.0").
+class TGIFAppExtNSLoop : public TGIFApplicationExtension {
+public:
+    static const TGIFExtensionClass Class;
+    explicit TGIFAppExtNSLoop(TGIFSubImage& Frame);
+    const TGIFExtensionClass& ClassInfo() const override { return Class; }
+    // 0 means loop for ever.
+    std::uint16_t LoopCount = 0;
+    // 0 when the file has none.
+    std::uint32_t BufferingSize = 0;
+
+protected:
+    void LoadData(TStream& Stream) override;
+};
+
+// The extensions read before a frame's descriptor, in file order.
+class TGIFExtensionList : public TGIFList<TGIFExtension> {
+public:
+    using TGIFList::TGIFList;
+    void ReportWarning(int Severity, const std::string& Message);
+    void LoadFromStream(TStream& Stream, TGIFSubImage& Frame);
+};
+
+// ---------------------------------------------------------------- frames
+
+// A frame: image descriptor, local colour map, extensions and pixel indices.
+class TGIFSubImage : public TGIFItem {
+public:
+    explicit TGIFSubImage(TGIFImage* AImage);
+    ~TGIFSubImage() override;
+
+    // The image descriptor as stored (bounds through the accessors).
+    std::uint8_t Separator = 0x2C;
+    // Bit 7 local table present, bit 6 interlaced, bit 5 sort flag, bits
+    // 0-2 table size code.
+    std::uint8_t PackedFields = 0;
+    TGIFLocalColorMap ColorTable;
+    TGIFExtensionList FrameExtensions;
+    // Width x Height indices, rows top-down in display order; empty when
+    // either dimension is 0.
+    std::vector<std::uint8_t> PixelData;
+    // True while the frame's graphic control extension has its transparent
+    // bit set.
+    bool Transparent = false;
+    // The first graphic control extension of the frame (owned by
+    // FrameExtensions), or null.
+    TGIFGraphicControlExtension* GraphicControlExtension = nullptr;
+
+    int Left() const { return FLeft; }
+    int Top() const { return FTop; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    void SetLeft(int Value) { ChangeBounds(Value, FTop, FWidth, FHeight); }
+    void SetTop(int Value) { ChangeBounds(FLeft, Value, FWidth, FHeight); }
+    void SetWidth(int Value) { ChangeBounds(FLeft, FTop, Value, FHeight); }
+    void SetHeight(int Value) { ChangeBounds(FLeft, FTop, FWidth, Value); }
+    // Stores new bounds (each 0..65535). A new size frees the pictures and
+    // gives a new zeroed pixel buffer; the logical screen grows to hold the
+    // frame, with warnings.
+    void ChangeBounds(int ALeft, int ATop, int AWidth, int AHeight);
+    TRect FrameRect() const { return Rect(FLeft, FTop, FLeft + FWidth, FTop + FHeight); }
+    bool IsInterlaced() const { return PackedFields & 0x40; }
+    std::size_t PixelDataSize() const { return PixelData.size(); }
+    bool Empty() const { return PixelData.empty() || FWidth == 0 || FHeight == 0; }
+    // The local map when it has entries, else the global map when it has
+    // entries, else the (empty) local map.
+    TGIFColorMap& UsedColorMap() const;
+
+    std::uint8_t PixelAt(int X, int Y) const;
+    // Row Y of the pixel buffer (made first when there is none).
+    std::uint8_t* RowAddress(int Y);
+
+    // The frame as an 8-bit picture whose values are the frame's indices
+    // and whose colour table is the frame's palette; built on first use.
+    // Null for an Empty frame.
+    const TGIFBitmap* Bitmap();
+    // false frees the cached picture; true builds it.
+    void SetBitmap(bool Value);
+    bool HasBitmap() const { return FBitmap != nullptr; }
+    // Where the frame is transparent (bit 1), or null when no pixel is.
+    const TGIFMask* TransparencyMask() const { return FMask.get(); }
+    // Rebuilds the mask when it is due; answers whether there is one.
+    bool MaskAvailable();
+    // The palette the frame's picture uses; null when there is none.
+    const TGIFPalette* Palette();
+
+    // The first extension of the given class, or null.
+    template <class T>
+    T* FindExtension() const {
+        for (const auto& E : FrameExtensions)
+            if (auto* P = dynamic_cast<T*>(E.get())) return P;
+        return nullptr;
+    }
+
+    void Clear();
+    void LoadFromStream(TStream& Stream) override;
+
+    // Allocates PixelData for Width x Height pixels filled with Fill, within
+    // the image's pixel bounds (gifmsg::FrameTooLarge beyond them).
+    void AllocatePixels(std::uint8_t Fill);
+    void LocalColorMapChanged();
+    void GlobalColorMapChanged();
+    // Frees the cached picture and mask; the mask is made again on the
+    // next build.
+    void FreeBitmap();
+
+private:
+    void BuildBitmap();
+    void BuildPlain(TGIFBitmap& Target);
+    void BuildDithered(TGIFBitmap& Target);
+
+    int FLeft = 0;
+    int FTop = 0;
+    int FWidth = 0;
+    int FHeight = 0;
+    std::unique_ptr<TGIFBitmap> FBitmap;
+    std::unique_ptr<TGIFMask> FMask;
+    bool FNeedMask = true;
+    std::unique_ptr<TGIFPalette> FPalette;
+};
+
+// The frames of an image.
+class TGIFImageList : public TGIFList<TGIFSubImage> {
+public:
+    using TGIFList::TGIFList;
+    void ReportWarning(int Severity, const std::string& Message);
+    // Reads blocks up to the trailer, the end of the data or an unknown block.
+    void LoadFromStream(TStream& Stream);
+};
+
+// ---------------------------------------------------------------- image
+
+class TGIFImage {
+public:
+    using TWarningEvent = std::function<void(TGIFImage& Image, const TGIFItem* Sender, int Severity,
+                                             const std::string& Message)>;
+    using TProgressEvent =
+        std::function<void(TGIFImage& Image, TProgressStage Stage, int Percent, const std::string& Message)>;
+
+    TGIFImage();
+    ~TGIFImage();
+    TGIFImage(const TGIFImage&) = delete;
+    TGIFImage& operator=(const TGIFImage&) = delete;
+
+    TGIFHeader ScreenHeader;
+    TGIFImageList Images;
+
+    // Settings, with their defaults.
+    std::uint16_t PaintOptions = 0x060F;
+    std::uint8_t ReductionMethod = 6;
+    std::uint8_t ReductionDepth = 8;
+    std::uint8_t DitherMethod = 0;
+    std::uint8_t Compression = 0;
+    std::uint8_t PainterPriority = 3;
+    int PlaybackSpeed = 100;
+    TColor PaintBackgroundColor = 0x1FFFFFFF;
+    // Build every frame's Bitmap while loading.
+    bool RenderOnLoad = false;
+    // The pixel bounds (see GIFDefaultMaxFramePixels).
+    std::uint64_t MaxFramePixels = GIFDefaultMaxFramePixels;
+    std::uint64_t MaxImagePixels = GIFDefaultMaxImagePixels;
+
+    // Warnings never interrupt an operation; every warning has severity 1.
+    TWarningEvent OnDecodeWarning;
+    TProgressEvent OnProgress;
+
+    // Opens the file read-only and calls LoadFromStream; the file is closed
+    // however loading ends.
+    void LoadFile(const std::string& FileName);
+    // Replaces the contents with what the stream holds from its position.
+    // On failure the stream is set back to where loading began and the
+    // header and the frames completed before the fault stay in the image.
+    void LoadFromStream(TStream& Stream);
+    void ReportWarning(const TGIFItem* Sender, int Severity, const std::string& Message);
+    void Progress(TProgressStage Stage, int Percent, const std::string& Message);
+
+    int Width() const { return ScreenHeader.ScreenWidth; }
+    int Height() const { return ScreenHeader.ScreenHeight; }
+    // Raise gifmsg::WidthTooSmall / HeightTooSmall below a frame's extent.
+    void SetWidth(int Value);
+    void SetHeight(int Value);
+    TGIFGlobalColorMap& GlobalColorMap() { return ScreenHeader.ColorTable; }
+    const TGIFGlobalColorMap& GlobalColorMap() const { return ScreenHeader.ColorTable; }
+    // GlobalColorMap.Colors(BackgroundColorIndex).
+    TColor BackgroundColor();
+    bool Empty() const { return Images.Count() == 0; }
+    void Clear();
+
+    // The image's palette: the global map's, else the first frame's local
+    // map's; null when there is neither.
+    const TGIFPalette* Palette();
+    // True when frame pictures are dithered onto the 216-colour cube.
+    bool DitheringCondition() const;
+
+    void GlobalColorMapChanged();
+    // Checks Count pixels for Frame against MaxFramePixels, and together
+    // with the pixels of every other frame against MaxImagePixels.
+    void ReservePixels(const TGIFSubImage* Frame, std::uint64_t Count);
+
+private:
+    std::unique_ptr<TGIFPalette> FPalette;
+};
+
+// The 216-colour cube: entry 36r + 6g + b is (51r, 51g, 51b).
+TGIFPalette GIFCubePalette();
+
+}  // namespace anivert

@@ -1,0 +1,315 @@
+#include "GIFTestUtil.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cctype>
+
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+namespace anivert::test {
+
+Bytes PackCodes(const std::vector<std::pair<int, int>>& Codes) {
+    Bytes Out;
+    std::uint32_t Bucket = 0;
+    int Bits = 0;
+    for (auto [Code, Width] : Codes) {
+        Bucket |= static_cast<std::uint32_t>(Code) << Bits;
+        Bits += Width;
+        while (Bits >= 8) {
+            Out.push_back(static_cast<std::uint8_t>(Bucket));
+            Bucket >>= 8;
+            Bits -= 8;
+        }
+    }
+    if (Bits > 0) Out.push_back(static_cast<std::uint8_t>(Bucket));
+    return Out;
+}
+
+Bytes SubBlocks(const Bytes& Data, bool Terminator) {
+    Bytes Out;
+    for (std::size_t I = 0; I < Data.size(); I += 255) {
+        const std::size_t N = std::min<std::size_t>(255, Data.size() - I);
+        Out.push_back(static_cast<std::uint8_t>(N));
+        Out.insert(Out.end(), Data.begin() + static_cast<std::ptrdiff_t>(I),
+                   Data.begin() + static_cast<std::ptrdiff_t>(I + N));
+    }
+    if (Terminator) Out.push_back(0);
+    return Out;
+}
+
+Bytes LZWLiteral(const std::vector<std::uint8_t>& Pixels, int CodeSize) {
+    const int Clear = 1 << CodeSize;
+    int Width = CodeSize + 1;
+    int NextFree = Clear + 2;
+    int Limit = 2 * Clear;
+    std::vector<std::pair<int, int>> Codes{{Clear, Width}};
+    bool First = true;
+    for (std::uint8_t P : Pixels) {
+        Codes.push_back({P, Width});
+        if (!First && NextFree < 4096) {
+            ++NextFree;
+            if (NextFree >= Limit && Limit < 4096) {
+                Limit *= 2;
+                ++Width;
+            }
+        }
+        First = false;
+    }
+    Codes.push_back({Clear + 1, Width});
+    Bytes Out{static_cast<std::uint8_t>(CodeSize)};
+    const Bytes Blocks = SubBlocks(PackCodes(Codes));
+    Out.insert(Out.end(), Blocks.begin(), Blocks.end());
+    return Out;
+}
+
+int TableCode(std::size_t N) {
+    int Code = 0;
+    while ((2u << Code) < N) ++Code;
+    return Code;
+}
+
+Bytes ColorTable(const std::vector<TColor>& Colors) {
+    Bytes Out;
+    const std::size_t Padded = 2u << TableCode(Colors.size());
+    for (std::size_t I = 0; I < Padded; ++I) {
+        const TColor C = I < Colors.size() ? Colors[I] : 0;
+        Out.push_back(static_cast<std::uint8_t>(C));
+        Out.push_back(static_cast<std::uint8_t>(C >> 8));
+        Out.push_back(static_cast<std::uint8_t>(C >> 16));
+    }
+    return Out;
+}
+
+GifBuilder& GifBuilder::Header(int Width, int Height, const std::vector<TColor>& Global, const char* Signature,
+                               int Background) {
+    Data.assign(Signature, Signature + std::strlen(Signature));
+    const int Packed = Global.empty() ? 0 : (0x80 | 0x70 | TableCode(Global.size()));
+    Raw({static_cast<std::uint8_t>(Width), static_cast<std::uint8_t>(Width >> 8), static_cast<std::uint8_t>(Height),
+         static_cast<std::uint8_t>(Height >> 8), static_cast<std::uint8_t>(Packed),
+         static_cast<std::uint8_t>(Background), 0});
+    if (!Global.empty()) Raw(ColorTable(Global));
+    return *this;
+}
+
+GifBuilder& GifBuilder::GCE(int Packed, int Delay, int TransparentIndex) {
+    return Raw({0x21, 0xF9, 4, static_cast<std::uint8_t>(Packed), static_cast<std::uint8_t>(Delay),
+                static_cast<std::uint8_t>(Delay >> 8), static_cast<std::uint8_t>(TransparentIndex), 0});
+}
+
+GifBuilder& GifBuilder::Descriptor(int Left, int Top, int Width, int Height, int Packed) {
+    return Raw({0x2C, static_cast<std::uint8_t>(Left), static_cast<std::uint8_t>(Left >> 8),
+                static_cast<std::uint8_t>(Top), static_cast<std::uint8_t>(Top >> 8), static_cast<std::uint8_t>(Width),
+                static_cast<std::uint8_t>(Width >> 8), static_cast<std::uint8_t>(Height),
+                static_cast<std::uint8_t>(Height >> 8), static_cast<std::uint8_t>(Packed)});
+}
+
+GifBuilder& GifBuilder::Frame(int Left, int Top, int Width, int Height, const std::vector<std::uint8_t>& Pixels,
+                              const std::vector<TColor>& Local, bool Interlaced, int CodeSize) {
+    int Packed = Interlaced ? 0x40 : 0;
+    if (!Local.empty()) Packed |= 0x80 | TableCode(Local.size());
+    Descriptor(Left, Top, Width, Height, Packed);
+    if (!Local.empty()) Raw(ColorTable(Local));
+    return Raw(LZWLiteral(Pixels, CodeSize ? CodeSize : 8));
+}
+
+GifBuilder& GifBuilder::Comment(const std::string& Text) {
+    Raw({0x21, 0xFE});
+    return Raw(SubBlocks(Bytes(Text.begin(), Text.end())));
+}
+
+GifBuilder& GifBuilder::Loop(int Count) {
+    Raw({0x21, 0xFF, 11});
+    const char* Id = "NETSCAPE2.0";
+    Raw(Bytes(Id, Id + 11));
+    return Raw({3, 1, static_cast<std::uint8_t>(Count), static_cast<std::uint8_t>(Count >> 8), 0});
+}
+
+GifBuilder& GifBuilder::Raw(const Bytes& More) {
+    Data.insert(Data.end(), More.begin(), More.end());
+    return *this;
+}
+
+GifBuilder& GifBuilder::Trailer() { return Raw({0x3B}); }
+
+LoadResult LoadGif(TGIFImage& Image, const Bytes& Data) {
+    LoadResult R;
+    Image.OnDecodeWarning = [&R](TGIFImage&, const TGIFItem*, int Severity, const std::string& Message) {
+        EXPECT_EQ(Severity, 1);
+        R.Warnings.push_back(Message);
+    };
+    TMemoryStream In(Data);
+    try {
+        Image.LoadFromStream(In);
+    } catch (const GIFException& E) {
+        R.Error = E.what();
+        if (R.Error.empty()) R.Error = "?";
+    }
+    R.EndPosition = In.Position();
+    Image.OnDecodeWarning = nullptr;
+    return R;
+}
+
+std::string CorpusDir() { return std::string(ANIVERT_SHARED_DIR) + "/corpus"; }
+
+// ---------------------------------------------------------------- JSON
+
+const Json& Json::operator[](const std::string& Key) const {
+    static const Json None;
+    auto It = O.find(Key);
+    return It == O.end() ? None : It->second;
+}
+
+namespace {
+
+struct JsonParser {
+    const std::string& T;
+    std::size_t P = 0;
+
+    void Space() {
+        while (P < T.size() && std::isspace(static_cast<unsigned char>(T[P]))) ++P;
+    }
+    [[noreturn]] void Fail() { throw std::runtime_error("bad JSON at " + std::to_string(P)); }
+    void Expect(char C) {
+        Space();
+        if (P >= T.size() || T[P] != C) Fail();
+        ++P;
+    }
+    std::string Str() {
+        Expect('"');
+        std::string S;
+        while (P < T.size() && T[P] != '"') {
+            char C = T[P++];
+            if (C == '\\') {
+                if (P >= T.size()) Fail();
+                C = T[P++];
+                switch (C) {
+                    case 'n': S += '\n'; break;
+                    case 't': S += '\t'; break;
+                    case 'r': S += '\r'; break;
+                    case 'b': S += '\b'; break;
+                    case 'f': S += '\f'; break;
+                    case 'u': {
+                        const unsigned V = static_cast<unsigned>(std::stoul(T.substr(P, 4), nullptr, 16));
+                        P += 4;
+                        if (V < 0x80) {
+                            S += static_cast<char>(V);
+                        } else if (V < 0x800) {
+                            S += static_cast<char>(0xC0 | (V >> 6));
+                            S += static_cast<char>(0x80 | (V & 0x3F));
+                        } else {
+                            S += static_cast<char>(0xE0 | (V >> 12));
+                            S += static_cast<char>(0x80 | ((V >> 6) & 0x3F));
+                            S += static_cast<char>(0x80 | (V & 0x3F));
+                        }
+                        break;
+                    }
+                    default: S += C;
+                }
+            } else {
+                S += C;
+            }
+        }
+        Expect('"');
+        return S;
+    }
+    Json Value() {
+        Space();
+        if (P >= T.size()) Fail();
+        Json J;
+        const char C = T[P];
+        if (C == '{') {
+            J.K = Json::Object;
+            ++P;
+            Space();
+            if (T[P] == '}') {
+                ++P;
+                return J;
+            }
+            for (;;) {
+                std::string Key = Str();
+                Expect(':');
+                J.O[Key] = Value();
+                Space();
+                if (T[P] == ',') {
+                    ++P;
+                    continue;
+                }
+                Expect('}');
+                return J;
+            }
+        }
+        if (C == '[') {
+            J.K = Json::Array;
+            ++P;
+            Space();
+            if (T[P] == ']') {
+                ++P;
+                return J;
+            }
+            for (;;) {
+                J.A.push_back(Value());
+                Space();
+                if (T[P] == ',') {
+                    ++P;
+                    continue;
+                }
+                Expect(']');
+                return J;
+            }
+        }
+        if (C == '"') {
+            J.K = Json::String;
+            J.S = Str();
+            return J;
+        }
+        if (T.compare(P, 4, "true") == 0) {
+            P += 4;
+            J.K = Json::Bool;
+            J.B = true;
+            return J;
+        }
+        if (T.compare(P, 5, "false") == 0) {
+            P += 5;
+            J.K = Json::Bool;
+            return J;
+        }
+        if (T.compare(P, 4, "null") == 0) {
+            P += 4;
+            return J;
+        }
+        char* End = nullptr;
+        J.N = std::strtod(T.c_str() + P, &End);
+        if (End == T.c_str() + P) Fail();
+        P = static_cast<std::size_t>(End - T.c_str());
+        J.K = Json::Number;
+        return J;
+    }
+};
+
+}  // namespace
+
+Json ParseJson(const std::string& Text) {
+    JsonParser Parser{Text};
+    return Parser.Value();
+}
+
+bool ReadPNG(const std::string& FileName, RGBAImage& Out) {
+    png_image Img;
+    std::memset(&Img, 0, sizeof Img);
+    Img.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&Img, FileName.c_str())) return false;
+    Img.format = PNG_FORMAT_RGBA;
+    Out.Width = static_cast<int>(Img.width);
+    Out.Height = static_cast<int>(Img.height);
+    Out.Pixels.assign(PNG_IMAGE_SIZE(Img), 0);
+    if (!png_image_finish_read(&Img, nullptr, Out.Pixels.data(), 0, nullptr)) {
+        png_image_free(&Img);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace anivert::test

@@ -1,0 +1,43 @@
+// Fuzz target: the GIF reader and the frame pictures. Every input must
+// either load or fail with GIFException; every frame that was read must
+// give its picture (plain and dithered) and mask without fault.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "GIFImage.h"
+
+using namespace anivert;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
+    TMemoryStream In(std::vector<std::uint8_t>(Data, Data + Size));
+    TGIFImage Image;
+    // Smaller pixel bounds than the defaults keep every run short: a few
+    // bytes can describe a frame of 2^28 pixels, and filling and dithering
+    // that under the sanitizers takes seconds. The bounds are the same code
+    // at any value; the defaults have unit tests.
+    Image.MaxFramePixels = std::uint64_t(1) << 20;
+    Image.MaxImagePixels = std::uint64_t(1) << 20;
+    Image.OnDecodeWarning = [](TGIFImage&, const TGIFItem*, int, const std::string&) {};
+    try {
+        Image.LoadFromStream(In);
+    } catch (const GIFException&) {
+    }
+    int Dithered = 0;
+    for (std::uint16_t Options : {std::uint16_t(0x060F), std::uint16_t(0x0200)}) {
+        Image.PaintOptions = Options;
+        Image.GlobalColorMapChanged();
+        for (const auto& F : Image.Images) {
+            // Dithering is slow under the instrumentation: a few small
+            // frames cover its code.
+            if (Options == 0x0200 && (F->PixelDataSize() > 16384 || ++Dithered > 8)) continue;
+            F->LocalColorMapChanged();
+            F->FreeBitmap();
+            F->Bitmap();
+            F->MaskAvailable();
+            F->Palette();
+            F->SetBitmap(false);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,138 @@
+// gifdump: prints a GIF's logical screen, its frames with their extensions,
+// and every warning the decoder gave.
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "GIFImage.h"
+
+using namespace anivert;
+
+namespace {
+
+void Usage(std::ostream& Out) {
+    Out << "Usage: gifdump [--help] FILE.gif\n"
+           "Prints the logical screen and global colour map of a GIF, one line per\n"
+           "frame (bounds, local colour map, interlace, delay, disposal, transparency)\n"
+           "followed by its extensions, and every warning the decoder gave.\n"
+           "Exit status: 0 when the file loads, 1 when it does not (the message names\n"
+           "the fault; what was read before it is still listed), 2 on bad usage.\n";
+}
+
+std::string Quoted(const std::string& S) {
+    std::string R = "\"";
+    for (unsigned char C : S) {
+        if (C == '"' || C == '\\') {
+            R += '\\';
+            R += static_cast<char>(C);
+        } else if (C < 0x20 || C >= 0x7F) {
+            char Buf[8];
+            std::snprintf(Buf, sizeof Buf, "\\x%02X", C);
+            R += Buf;
+        } else {
+            R += static_cast<char>(C);
+        }
+    }
+    return R + "\"";
+}
+
+std::string MapSize(const TGIFColorMap& Map) { return Map.Count() ? std::to_string(Map.Count()) : "none"; }
+
+void PrintExtension(std::ostream& Out, const TGIFExtension& E) {
+    Out << "    extension: ";
+    if (auto* G = dynamic_cast<const TGIFGraphicControlExtension*>(&E)) {
+        Out << "graphic control (delay " << G->Delay() << ", disposal " << int(G->Disposal()) << ", transparent "
+            << (G->Transparent() ? "yes" : "no") << ", index " << int(G->TransparentColorIndex()) << ", user input "
+            << (G->WaitsForInput() ? "yes" : "no") << ")";
+    } else if (auto* L = dynamic_cast<const TGIFAppExtNSLoop*>(&E)) {
+        Out << "loop " << Quoted(L->IdentifierText()) << " (count " << L->LoopCount;
+        if (L->BufferingSize) Out << ", buffering " << L->BufferingSize;
+        Out << ")";
+    } else if (auto* U = dynamic_cast<const TGIFUnknownAppExtension*>(&E)) {
+        std::size_t Bytes = 0;
+        for (const TGIFBlock& B : U->SubBlocks) Bytes += B.Size();
+        Out << "application " << Quoted(U->IdentifierText()) << " (" << U->SubBlocks.size() << " sub-blocks, "
+            << Bytes << " bytes)";
+    } else if (auto* C = dynamic_cast<const TGIFCommentExtension*>(&E)) {
+        Out << "comment";
+        for (const std::string& S : C->Lines) Out << " " << Quoted(S);
+    } else if (auto* T = dynamic_cast<const TGIFTextExtension*>(&E)) {
+        Out << "plain text";
+        for (const std::string& S : T->Lines) Out << " " << Quoted(S);
+    } else {
+        Out << E.ClassInfo().Name;
+    }
+    Out << "\n";
+}
+
+void PrintImage(std::ostream& Out, TGIFImage& Image) {
+    const TGIFHeader& H = Image.ScreenHeader;
+    Out << "screen: " << H.ScreenWidth << "x" << H.ScreenHeight << ", version " << Quoted(H.Version)
+        << ", global colour map " << MapSize(Image.GlobalColorMap()) << ", background index "
+        << int(H.BackgroundColorIndex) << ", aspect " << int(H.AspectRatio) << "\n";
+    for (int I = 0; I < Image.Images.Count(); ++I) {
+        TGIFSubImage& F = Image.Images[I];
+        Out << "frame " << I << ": " << (F.Empty() ? "empty, " : "") << "bounds " << F.Left() << "," << F.Top() << " "
+            << F.Width() << "x" << F.Height() << ", local map " << MapSize(F.ColorTable) << ", interlace "
+            << (F.IsInterlaced() ? "yes" : "no");
+        if (const TGIFGraphicControlExtension* G = F.GraphicControlExtension) {
+            Out << ", delay " << G->Delay() << ", disposal " << int(G->Disposal()) << ", transparent ";
+            if (F.Transparent)
+                Out << "index " << int(G->TransparentColorIndex());
+            else
+                Out << "no";
+        } else {
+            Out << ", delay none, disposal none, transparent no";
+        }
+        Out << "\n";
+        for (const auto& E : F.FrameExtensions) PrintExtension(Out, *E);
+    }
+    Out << Image.Images.Count() << " frames\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string File;
+    for (int I = 1; I < argc; ++I) {
+        if (!std::strcmp(argv[I], "--help") || !std::strcmp(argv[I], "-h")) {
+            Usage(std::cout);
+            return 0;
+        }
+        if ((argv[I][0] == '-' && argv[I][1] != '\0') || !File.empty()) {
+            Usage(std::cerr);
+            return 2;
+        }
+        File = argv[I];
+    }
+    if (File.empty()) {
+        Usage(std::cerr);
+        return 2;
+    }
+    TGIFImage Image;
+    std::vector<std::string> Warnings;
+    Image.OnDecodeWarning = [&](TGIFImage&, const TGIFItem*, int, const std::string& Message) {
+        Warnings.push_back(Message);
+    };
+    std::string Error;
+    bool Read = false;
+    try {
+        Image.LoadFile(File);
+        Read = true;
+    } catch (const GIFException& E) {
+        Error = E.what();
+        Read = Image.ScreenHeader.ScreenWidth || Image.ScreenHeader.ScreenHeight || Image.Images.Count();
+    } catch (const std::exception& E) {
+        Error = E.what();
+    }
+    if (Read) PrintImage(std::cout, Image);
+    for (const std::string& W : Warnings) std::cout << "warning: " << W << "\n";
+    if (!Error.empty()) {
+        std::cout.flush();
+        std::cerr << "gifdump: " << File << ": " << Error << "\n";
+        return 1;
+    }
+    return 0;
+}
