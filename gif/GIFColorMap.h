@@ -4,6 +4,7 @@
 #error "include GIFImage.h"
 #endif
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,6 +32,16 @@ inline TGIFColor ColorToGIFColor(TColor C) {
     return TGIFColor{std::uint8_t(C & 0xFF), std::uint8_t((C >> 8) & 0xFF), std::uint8_t((C >> 16) & 0xFF)};
 }
 
+// How often one entry of a map is used: the pixel count and the entry's
+// index.
+struct TGIFColorUse {
+    std::uint32_t Count = 0;
+    int Index = 0;
+};
+using TGIFColorUses = std::vector<TGIFColorUse>;
+// New index for every old index of a map.
+using TGIFIndexMap = std::array<std::uint8_t, 256>;
+
 // A colour table. Entries are 0-based; colours are 0x00BBGGRR. The storage
 // grows to 16 entries, then in steps of 32 up to 256.
 class TGIFColorMap {
@@ -50,6 +61,16 @@ public:
 
     // Forwards a warning to the image that owns the map.
     virtual void ReportWarning(int Severity, const std::string& Message) = 0;
+    // One use per entry, in entry order: the pixels of the frames that draw
+    // with this map (a count saturates at 2^31 - 1).
+    virtual TGIFColorUses CountUses() const = 0;
+    // Rewrites the indices of the frames that draw with this map, and the
+    // transparent index of those that are transparent, through Map.
+    virtual void MapImages(const TGIFIndexMap& Map) = 0;
+    // Orders the entries by use, most used first, and drops the entries no
+    // pixel uses (unless the order already matched). Answers false when
+    // the map was left alone.
+    virtual bool SortByUse() = 0;
     // Drops what the owner derived from the entries (palettes, bitmaps).
     virtual void Changed() = 0;
 
@@ -87,6 +108,10 @@ public:
 
 protected:
     TGIFColorMap() = default;
+    // The reordering of SortByUse, shared by both maps. NewIndex, when
+    // given, receives the map from old to new index (identity when nothing
+    // moved).
+    bool SortEntriesByUse(TGIFIndexMap* NewIndex = nullptr);
 
 private:
     std::vector<TGIFColor> FEntries;  // Allocated entries
@@ -99,6 +124,12 @@ public:
     explicit TGIFGlobalColorMap(TGIFHeader& Header) : FHeader(Header) {}
     TGIFHeader& Header() const { return FHeader; }
     void ReportWarning(int Severity, const std::string& Message) override;
+    // Over the frames that have no local map.
+    TGIFColorUses CountUses() const override;
+    void MapImages(const TGIFIndexMap& Map) override;
+    // Only when the image has frames; the header's background index follows
+    // its colour.
+    bool SortByUse() override;
     void Changed() override;
 
 private:
@@ -111,6 +142,10 @@ public:
     explicit TGIFLocalColorMap(TGIFSubImage& SubImage) : FSubImage(SubImage) {}
     TGIFSubImage& SubImage() const { return FSubImage; }
     void ReportWarning(int Severity, const std::string& Message) override;
+    // Over its own frame.
+    TGIFColorUses CountUses() const override;
+    void MapImages(const TGIFIndexMap& Map) override;
+    bool SortByUse() override;
     void Changed() override;
 
 private:

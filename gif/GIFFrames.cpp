@@ -27,6 +27,26 @@ void TGIFSubImage::Clear() {
     FPalette.reset();
 }
 
+void TGIFSubImage::CopyFrom(const TGIFSubImage& Source) {
+    if (&Source == this) return;
+    Clear();
+    Separator = Source.Separator;
+    PackedFields = Source.PackedFields;
+    FLeft = Source.FLeft;
+    FTop = Source.FTop;
+    FWidth = Source.FWidth;
+    FHeight = Source.FHeight;
+    PixelData = Source.PixelData;
+    ColorTable.CopyFrom(Source.ColorTable);
+    // Clones in list order: the first graphic control extension becomes the
+    // frame's, as when the list is read.
+    for (const auto& E : Source.FrameExtensions) FrameExtensions.Add(E->Clone(*this));
+    Transparent = Source.Transparent;
+    if (Source.FBitmap) FBitmap = std::make_unique<TGIFBitmap>(*Source.FBitmap);
+    if (Source.FMask) FMask = std::make_unique<TGIFMask>(*Source.FMask);
+    FNeedMask = Source.FNeedMask;
+}
+
 void TGIFSubImage::LoadFromStream(TStream& Stream) {
     Clear();
     FrameExtensions.LoadFromStream(Stream, *this);

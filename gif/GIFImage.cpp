@@ -203,6 +203,14 @@ void TGIFExtension::LoadFromStream(TStream& Stream) {
     LoadBody(Stream);
 }
 
+void TGIFExtension::Assign(const TGIFExtension&) {}
+
+std::unique_ptr<TGIFExtension> TGIFExtension::Clone(TGIFSubImage& Frame) const {
+    std::unique_ptr<TGIFExtension> E = ClassInfo().Create(Frame);
+    E->Assign(*this);
+    return E;
+}
+
 const TGIFExtensionClass TGIFGraphicControlExtension::Class = {
     "graphic control", &CreateExtension<TGIFGraphicControlExtension>, &ProbeSelf};
 
@@ -240,6 +248,11 @@ void TGIFGraphicControlExtension::SetTransparentColorIndex(int Value) {
     }
 }
 
+void TGIFGraphicControlExtension::Assign(const TGIFExtension& Source) {
+    TGIFExtension::Assign(Source);
+    if (auto* S = dynamic_cast<const TGIFGraphicControlExtension*>(&Source)) Rec = S->Rec;
+}
+
 TColor TGIFGraphicControlExtension::TransparentColor() const {
     return SubImage().UsedColorMap().Colors(Rec.TransparentColorIndex);
 }
@@ -268,6 +281,14 @@ const TGIFExtensionClass TGIFTextExtension::Class = {"plain text", &CreateExtens
 
 TGIFTextExtension::TGIFTextExtension(TGIFSubImage& Frame) : TGIFExtension(Frame) { TextGridHeader[0] = 12; }
 
+void TGIFTextExtension::Assign(const TGIFExtension& Source) {
+    TGIFExtension::Assign(Source);
+    if (auto* S = dynamic_cast<const TGIFTextExtension*>(&Source)) {
+        TextGridHeader = S->TextGridHeader;
+        Lines = S->Lines;
+    }
+}
+
 void TGIFTextExtension::LoadBody(TStream& Stream) {
     ReadExact(Stream, TextGridHeader.data(), TextGridHeader.size());
     ReadTextBlocks(Stream, Lines);
@@ -277,6 +298,11 @@ const TGIFExtensionClass TGIFCommentExtension::Class = {"comment", &CreateExtens
                                                         &ProbeSelf};
 
 void TGIFCommentExtension::LoadBody(TStream& Stream) { ReadTextBlocks(Stream, Lines); }
+
+void TGIFCommentExtension::Assign(const TGIFExtension& Source) {
+    TGIFExtension::Assign(Source);
+    if (auto* S = dynamic_cast<const TGIFCommentExtension*>(&Source)) Lines = S->Lines;
+}
 
 const TGIFExtensionClass TGIFApplicationExtension::Class = {
     "application", &CreateExtension<TGIFApplicationExtension>, &TGIFApplicationExtension::Probe};
@@ -295,6 +321,11 @@ const TGIFExtensionClass* TGIFApplicationExtension::Probe(const TGIFExtensionCla
     // A longer identification block is kept as an unknown extension (its
     // extra bytes skipped); a shorter one is refused when it is read.
     return Size > 11 ? &TGIFUnknownAppExtension::Class : &Self;
+}
+
+void TGIFApplicationExtension::Assign(const TGIFExtension& Source) {
+    TGIFExtension::Assign(Source);
+    if (auto* S = dynamic_cast<const TGIFApplicationExtension*>(&Source)) AppIdentifier = S->AppIdentifier;
 }
 
 std::string TGIFApplicationExtension::IdentifierText() const {
@@ -325,6 +356,11 @@ void TGIFApplicationExtension::LoadData(TStream& Stream) {
 const TGIFExtensionClass TGIFUnknownAppExtension::Class = {
     "unknown application", &CreateExtension<TGIFUnknownAppExtension>, &TGIFApplicationExtension::Probe};
 
+void TGIFUnknownAppExtension::Assign(const TGIFExtension& Source) {
+    TGIFApplicationExtension::Assign(Source);
+    if (auto* S = dynamic_cast<const TGIFUnknownAppExtension*>(&Source)) SubBlocks = S->SubBlocks;
+}
+
 void TGIFUnknownAppExtension::LoadData(TStream& Stream) {
     SubBlocks.clear();
     std::uint8_t N;
@@ -340,6 +376,14 @@ const TGIFExtensionClass TGIFAppExtNSLoop::Class = {"loop", &CreateExtension<TGI
 
 TGIFAppExtNSLoop::TGIFAppExtNSLoop(TGIFSubImage& Frame) : TGIFApplicationExtension(Frame) {
     AppIdentifier = Identifier("NETSCAPE2.0");
+}
+
+void TGIFAppExtNSLoop::Assign(const TGIFExtension& Source) {
+    TGIFApplicationExtension::Assign(Source);
+    if (auto* S = dynamic_cast<const TGIFAppExtNSLoop*>(&Source)) {
+        LoopCount = S->LoopCount;
+        BufferingSize = S->BufferingSize;
+    }
 }
 
 void TGIFAppExtNSLoop::LoadData(TStream& Stream) {
@@ -453,6 +497,59 @@ void TGIFImage::LoadFromStream(TStream& Stream) {
         throw;
     }
     Progress(TProgressStage::psEnding, 100, gifmsg::Loading);
+}
+
+void TGIFImage::CopyFrom(const TGIFImage& Source) {
+    if (&Source == this) return;
+    Clear();
+    // Source's events report for the copy while it runs.
+    struct TBorrowedEvents {
+        TGIFImage& Image;
+        TWarningEvent Warning;
+        TProgressEvent Progress;
+        TBorrowedEvents(TGIFImage& AImage, const TGIFImage& From)
+            : Image(AImage), Warning(std::move(AImage.OnDecodeWarning)), Progress(std::move(AImage.OnProgress)) {
+            Image.OnDecodeWarning = From.OnDecodeWarning;
+            Image.OnProgress = From.OnProgress;
+        }
+        ~TBorrowedEvents() {
+            Image.OnDecodeWarning = std::move(Warning);
+            Image.OnProgress = std::move(Progress);
+        }
+        TBorrowedEvents(const TBorrowedEvents&) = delete;
+        TBorrowedEvents& operator=(const TBorrowedEvents&) = delete;
+    } Borrowed(*this, Source);
+
+    Progress(TProgressStage::psStarting, 0, gifmsg::Copying);
+    try {
+        const TGIFHeader& H = Source.ScreenHeader;
+        ScreenHeader.ScreenWidth = H.ScreenWidth;
+        ScreenHeader.ScreenHeight = H.ScreenHeight;
+        ScreenHeader.PackedFields = H.PackedFields;
+        ScreenHeader.BackgroundColorIndex = H.BackgroundColorIndex;
+        ScreenHeader.AspectRatio = H.AspectRatio;
+        ScreenHeader.Version = H.Version;
+        ScreenHeader.ColorTable.CopyFrom(H.ColorTable);
+        PainterPriority = Source.PainterPriority;
+        PaintBackgroundColor = Source.PaintBackgroundColor;
+        PaintOptions = Source.PaintOptions;
+        ReductionMethod = Source.ReductionMethod;
+        DitherMethod = Source.DitherMethod;
+        MaxFramePixels = Source.MaxFramePixels;
+        MaxImagePixels = Source.MaxImagePixels;
+        const int N = Source.Images.Count();
+        for (int I = 0; I < N; ++I) {
+            auto Frame = std::make_unique<TGIFSubImage>(this);
+            Frame->CopyFrom(Source.Images[I]);
+            Images.Add(std::move(Frame));
+            FPalette.reset();
+            Progress(TProgressStage::psRunning, static_cast<int>(std::int64_t(I + 1) * 100 / N), gifmsg::Copying);
+        }
+    } catch (...) {
+        Progress(TProgressStage::psEnding, 0, gifmsg::Copying);
+        throw;
+    }
+    Progress(TProgressStage::psEnding, 100, gifmsg::Copying);
 }
 
 void TGIFImage::ReportWarning(const TGIFItem* Sender, int Severity, const std::string& Message) {

@@ -68,6 +68,10 @@ inline constexpr const char* FrameTooLarge = "image too large: more pixels than 
 inline constexpr const char* GIFImageDescription = "GIF image";
 inline constexpr const char* Loading = "loading";
 inline constexpr const char* Rendering = "rendering";
+inline constexpr const char* ColorNotInColorTable = "colour not in colour table";
+inline constexpr const char* InvalidReductionMethod = "invalid reduction method";
+inline constexpr const char* Optimizing = "optimizing";
+inline constexpr const char* Copying = "copying";
 }  // namespace gifmsg
 
 // Largest number of pixels (Width x Height) of one frame that the decoder
@@ -92,3 +96,4 @@ enum class TProgressStage { psStarting, psRunning, psEnding };
 #include "GIFBitmap.h"
 #include "GIFItems.h"
 #include "GIFLZW.h"
+#include "GIFOptimize.h"

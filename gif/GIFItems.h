@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,11 @@ public:
     virtual const TGIFExtensionClass& ClassInfo() const = 0;
     // Reads "!" and the label, then the body.
     void LoadFromStream(TStream& Stream) override;
+    // Takes the fields of Source that this class has (Source may be of
+    // another class of extension).
+    virtual void Assign(const TGIFExtension& Source);
+    // A new extension of the same class for Frame, with this one's fields.
+    std::unique_ptr<TGIFExtension> Clone(TGIFSubImage& Frame) const;
 
 protected:
     virtual void LoadBody(TStream& Stream) = 0;
@@ -187,6 +193,7 @@ public:
     void SetTransparentColorIndex(int Value);
     // The colour of TransparentColorIndex in the frame's active map.
     TColor TransparentColor() const;
+    void Assign(const TGIFExtension& Source) override;
 
 protected:
     void LoadBody(TStream& Stream) override;
@@ -202,6 +209,7 @@ public:
     // The 13 bytes after the label (block size 12 and the grid).
     std::array<std::uint8_t, 13> TextGridHeader{};
     std::vector<std::string> Lines;
+    void Assign(const TGIFExtension& Source) override;
 
 protected:
     void LoadBody(TStream& Stream) override;
@@ -215,6 +223,7 @@ public:
     const TGIFExtensionClass& ClassInfo() const override { return Class; }
     // One string per data sub-block.
     std::vector<std::string> Lines;
+    void Assign(const TGIFExtension& Source) override;
 
 protected:
     void LoadBody(TStream& Stream) override;
@@ -231,6 +240,7 @@ public:
     // 8-byte application identifier and 3-byte authentication code.
     std::array<std::uint8_t, 11> AppIdentifier{};
     std::string IdentifierText() const;
+    void Assign(const TGIFExtension& Source) override;
 
     static const TGIFExtensionClass* Probe(const TGIFExtensionClass& Self, TStream& Stream);
 
@@ -254,6 +264,7 @@ public:
     using TGIFApplicationExtension::TGIFApplicationExtension;
     const TGIFExtensionClass& ClassInfo() const override { return Class; }
     std::vector<TGIFBlock> SubBlocks;
+    void Assign(const TGIFExtension& Source) override;
 
 protected:
     void LoadData(TStream& Stream) override;
@@ -269,6 +280,7 @@ public:
     std::uint16_t LoopCount = 0;
     // 0 when the file has none.
     std::uint32_t BufferingSize = 0;
+    void Assign(const TGIFExtension& Source) override;
 
 protected:
     void LoadData(TStream& Stream) override;
@@ -355,6 +367,22 @@ public:
 
     void Clear();
     void LoadFromStream(TStream& Stream) override;
+    // A deep copy of another frame: descriptor, bounds, transparency,
+    // pixels, local map, extensions (of the same classes) and the cached
+    // picture and mask. An Empty frame's extensions are copied too.
+    void CopyFrom(const TGIFSubImage& Source);
+
+    // Makes the pixels that repeat what Previous left on the screen
+    // transparent (self is the frame shown after Previous). Does nothing
+    // when Previous's disposal may change the screen under self, or when no
+    // transparent index can be had without changing what self shows.
+    void MaskRepeatedPixels(const TGIFSubImage* Previous);
+    // Cuts the transparent border off a transparent frame (Left and Top
+    // grow, Width and Height shrink); a frame with no other pixel is
+    // cleared. A frame whose disposal restores the background (or is not a
+    // known value besides none, keep and restore previous) is left alone:
+    // its disposal clears its whole rectangle, border included.
+    void TrimTransparentBorder();
 
     // Allocates PixelData for Width x Height pixels filled with Fill, within
     // the image's pixel bounds (gifmsg::FrameTooLarge beyond them).
@@ -425,6 +453,30 @@ public:
     TWarningEvent OnDecodeWarning;
     TProgressEvent OnProgress;
 
+    // A deep copy of Source: header, global map, frames with their maps,
+    // extensions and pixels, and the settings PainterPriority,
+    // PaintBackgroundColor, PaintOptions, ReductionMethod, DitherMethod and
+    // the pixel bounds (not PlaybackSpeed, ReductionDepth or Compression).
+    // Source's events report progress and warnings while it runs.
+    void CopyFrom(const TGIFImage& Source);
+
+    // Merges the global map and every local map into one global map of at
+    // most 256 colours ordered by use and remaps every frame to it; the
+    // local maps are emptied.
+    void OptimizeColorMaps();
+    // Options is a set of the opt... bits. ReductionMethod 9 with
+    // optReduceColors and without optCleanup raises
+    // gifmsg::InvalidReductionMethod; no colour reduction takes place, and
+    // DitherMethod and ReductionDepth are not used.
+    void Optimize(std::uint8_t Options, std::uint8_t ReductionMethod, std::uint8_t DitherMethod,
+                  std::uint8_t ReductionDepth);
+
+    // Stops every painter of the image. There are no painters yet.
+    void StopAllPainters() {}
+    // Held while painters are started or stopped and while the maps and
+    // pixels are rewritten.
+    std::recursive_mutex& PainterListLock() { return FPainterListLock; }
+
     // Opens the file read-only and calls LoadFromStream; the file is closed
     // however loading ends.
     void LoadFile(const std::string& FileName);
@@ -460,6 +512,7 @@ public:
 
 private:
     std::unique_ptr<TGIFPalette> FPalette;
+    std::recursive_mutex FPainterListLock;
 };
 
 // The 216-colour cube: entry 36r + 6g + b is (51r, 51g, 51b).
