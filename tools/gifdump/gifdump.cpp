@@ -13,10 +13,18 @@ using namespace anivert;
 namespace {
 
 void Usage(std::ostream& Out) {
-    Out << "Usage: gifdump [--help] FILE.gif\n"
+    Out << "Usage: gifdump [--help] [--optimize N] FILE.gif\n"
            "Prints the logical screen and global colour map of a GIF, one line per\n"
            "frame (bounds, local colour map, interlace, delay, disposal, transparency)\n"
            "followed by its extensions, and every warning the decoder gave.\n"
+           "  --optimize N  first merge the colour maps into one global map, then\n"
+           "                optimise the frames with the option bits N (0 to 255):\n"
+           "                1 crop transparent borders and drop frames left blank,\n"
+           "                2 make pixels that repeat the previous frame transparent,\n"
+           "                4 remove extensions and frames without effect, unused\n"
+           "                transparency and pointless disposal, 8 order colour maps\n"
+           "                by use, 16 reduce colours (no effect); the converter\n"
+           "                uses 30 and 31.\n"
            "Exit status: 0 when the file loads, 1 when it does not (the message names\n"
            "the fault; what was read before it is still listed), 2 on bad usage.\n";
 }
@@ -94,12 +102,34 @@ void PrintImage(std::ostream& Out, TGIFImage& Image) {
 
 }  // namespace
 
+// A decimal number 0..255, or -1.
+int OptionBits(const char* Text) {
+    int V = 0;
+    if (!*Text) return -1;
+    for (const char* P = Text; *P; ++P) {
+        if (*P < '0' || *P > '9') return -1;
+        V = V * 10 + (*P - '0');
+        if (V > 255) return -1;
+    }
+    return V;
+}
+
 int main(int argc, char** argv) {
     std::string File;
+    int Optimize = -1;
     for (int I = 1; I < argc; ++I) {
         if (!std::strcmp(argv[I], "--help") || !std::strcmp(argv[I], "-h")) {
             Usage(std::cout);
             return 0;
+        }
+        if (!std::strcmp(argv[I], "--optimize")) {
+            Optimize = I + 1 < argc ? OptionBits(argv[I + 1]) : -1;
+            if (Optimize < 0) {
+                Usage(std::cerr);
+                return 2;
+            }
+            ++I;
+            continue;
         }
         if ((argv[I][0] == '-' && argv[I][1] != '\0') || !File.empty()) {
             Usage(std::cerr);
@@ -126,6 +156,15 @@ int main(int argc, char** argv) {
         Read = Image.ScreenHeader.ScreenWidth || Image.ScreenHeader.ScreenHeight || Image.Images.Count();
     } catch (const std::exception& E) {
         Error = E.what();
+    }
+    if (Read && Optimize >= 0) {
+        // What was read before a load error is optimised too.
+        try {
+            Image.OptimizeColorMaps();
+            Image.Optimize(static_cast<std::uint8_t>(Optimize), 0, 0, 8);
+        } catch (const std::exception& E) {
+            if (Error.empty()) Error = E.what();
+        }
     }
     if (Read) PrintImage(std::cout, Image);
     for (const std::string& W : Warnings) std::cout << "warning: " << W << "\n";
