@@ -72,6 +72,33 @@ TEST(GifDump, ExitStatusTellsWhetherTheFileLoads) {
     EXPECT_NE(Out.find("Usage: gifdump"), std::string::npos);
 }
 
+TEST(GifDump, OptimizeMergesTheMapsAndOptimisesBeforePrinting) {
+    // The second frame repeats three of the first one's pixels; it keeps
+    // the fourth, cropped; the comment goes.
+    GifBuilder G;
+    G.Header(2, 2, {0x0000FF, 0x00FF00});
+    G.Comment("gone");
+    G.Frame(0, 0, 2, 2, {0, 1, 1, 0}, {}, false, 2);
+    G.GCE(0x04, 10, 0);
+    G.Frame(0, 0, 2, 2, {0, 1, 0, 0}, {0x0000FF, 0x00FF00, 0xFF0000, 0}, false, 2);
+    G.Trailer();
+    TempDir Dir;
+    WriteFileBytes(Dir.File("a.gif"), G.Data);
+    std::string Out;
+    EXPECT_EQ(RunCommand(GifDump() + " --optimize 31 " + Dir.File("a.gif"), &Out), 0);
+    EXPECT_EQ(Out,
+              "screen: 2x2, version \"89a\", global colour map 3, background index 0, aspect 0\n"
+              "frame 0: bounds 0,0 2x2, local map none, interlace no, delay none, disposal none, transparent no\n"
+              "frame 1: bounds 0,1 1x1, local map none, interlace no, delay 10, disposal 1, transparent index 2\n"
+              "    extension: graphic control (delay 10, disposal 1, transparent yes, index 2, user input no)\n"
+              "2 frames\n");
+    for (const char* Bad : {" --optimize", " --optimize 256", " --optimize x"}) {
+        EXPECT_EQ(RunCommand(GifDump() + Bad + " " + Dir.File("a.gif"), &Out), 2) << Bad;
+    }
+    EXPECT_EQ(RunCommand(GifDump() + " --help", &Out), 0);
+    EXPECT_NE(Out.find("--optimize N"), std::string::npos);
+}
+
 TEST(GIFFuzzRegressions, EveryFoundInputLoadsOrFailsCleanly) {
     const std::string Dir = std::string(ANIVERT_TEST_DATA) + "/gif-fuzz";
     int Count = 0;
