@@ -149,6 +149,25 @@ TEST_P(OptimizeFile, KeepsWhatTheAnimationShows) {
     }
 }
 
+TEST_P(OptimizeFile, EveryOptionSetKeepsTheTimelineWithoutMerging) {
+    // Optimize on the maps as the file has them (local maps too), with every
+    // combination of options; the big animations are left to the test above.
+    auto L = Load(GetParam());
+    TGIFImage& Image = L->Image;
+    if (Image.Images.Count() == 0) GTEST_SKIP() << "no frame: " << L->Error;
+    std::uint64_t Pixels = 0;
+    for (const auto& F : Image.Images) Pixels += F->PixelData.size();
+    if (Pixels > 200000) GTEST_SKIP() << Pixels << " pixels";
+    const TRect Area = CoveredArea(Image);
+    const std::vector<TimelinePicture> Before = Timeline(Image, Area);
+    for (int Options = 0; Options < 32; ++Options) {
+        TGIFImage Work;
+        Work.CopyFrom(Image);
+        ASSERT_NO_THROW(Work.Optimize(static_cast<std::uint8_t>(Options), 0, 0, 8));
+        EXPECT_EQ(CompareTimelines(Before, Timeline(Work, Area)), "") << "options " << Options;
+    }
+}
+
 TEST_P(OptimizeFile, ColoursThatDoNotFitTakeTheNearestBySum) {
     auto L = Load(GetParam());
     TGIFImage& Image = L->Image;
