@@ -3,6 +3,7 @@
 // checked against the composed timeline) and copying an image.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "GIFTestUtil.h"
@@ -67,11 +68,15 @@ TEST(GIFOptimize, QuickSortPutsLargerKeysFirstAndLeavesTiesWhereItsStepsPutThem)
     std::vector<std::pair<int, char>> B{{2, 'a'}, {2, 'b'}, {2, 'c'}, {2, 'd'}};
     GIFQuickSort(B, 0, 3, [](const std::pair<int, char>& P) { return P.first; });
     EXPECT_EQ(B, (std::vector<std::pair<int, char>>{{2, 'c'}, {2, 'd'}, {2, 'a'}, {2, 'b'}}));
-    // A long run of one key sorts without deep recursion.
-    std::vector<int> Long(200000, 7);
-    Long[123] = 9;
-    GIFQuickSort(Long, 0, int(Long.size()) - 1, [](int V) { return V; });
-    EXPECT_EQ(Long.front(), 9);
+    // Many keys, few distinct: larger first, nothing lost.
+    std::vector<int> Long;
+    for (int I = 0; I < 5000; ++I) Long.push_back((I * 7919) % 13);
+    std::vector<int> Sorted = Long;
+    GIFQuickSort(Sorted, 0, int(Sorted.size()) - 1, [](int V) { return V; });
+    EXPECT_TRUE(std::is_sorted(Sorted.rbegin(), Sorted.rend()));
+    std::sort(Long.begin(), Long.end());
+    std::sort(Sorted.begin(), Sorted.end());
+    EXPECT_EQ(Sorted, Long);
 }
 
 TEST(GIFOptimize, SortByUseReordersDropsUnusedAndMovesIndices) {
@@ -115,6 +120,15 @@ TEST(GIFOptimize, SortByUseKeepsAMapWhoseOrderMatchesItsUse) {
     Empty.GlobalColorMap().Add(Red);
     Empty.GlobalColorMap().Add(Green);
     EXPECT_FALSE(Empty.GlobalColorMap().SortByUse());
+    // A global map no frame draws with keeps its entries (and so the
+    // background colour).
+    GifBuilder Unused;
+    Unused.Header(2, 1, {Red, Green, Blue, White}, "GIF89a", 2);
+    Unused.Frame(0, 0, 2, 1, {0, 1}, {Blue, White}, false, 2);
+    Gif U(Unused);
+    EXPECT_TRUE(U.Image.GlobalColorMap().SortByUse());
+    EXPECT_EQ(U.Global(), (std::vector<TColor>{Red, Green, Blue, White}));
+    EXPECT_EQ(U.Image.BackgroundColor(), Blue);
 }
 
 // ---------------------------------------------------------------- merging
