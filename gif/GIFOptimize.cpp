@@ -310,7 +310,7 @@ void TColorMapOptimizer::MergeEqualColors() {
 
 void TColorMapOptimizer::ChooseColors() {
     FResultCount = 0;
-    if (FCombined.empty()) return;
+    // (With no colour at all, transparency still needs its entry.)
     GIFQuickSort(FCombined, 0, static_cast<int>(FCombined.size()) - 1,
                  [](const THistogramEntry* E) { return E->Count; });
     const int Limit = FUseTransparency ? 255 : 256;

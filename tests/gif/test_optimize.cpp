@@ -205,6 +205,22 @@ TEST(GIFOptimize, TransparencyThatNoPixelUsesIsDropped) {
     EXPECT_TRUE(Cleaned->Images[1].Transparent);
 }
 
+TEST(GIFOptimize, MergingFramesOfOnlyTransparentPixelsKeepsTheTransparentEntry) {
+    GifBuilder G;
+    G.Header(2, 1, {Red, Green});
+    G.GCE(Packed(1, true), 0, 1);
+    G.Frame(0, 0, 2, 1, {1, 1}, {Blue, White}, false, 2);
+    G.GCE(Packed(1, true), 0, 0);
+    G.Frame(0, 0, 2, 1, {0, 0}, {}, false, 2);
+    Gif F(G);
+    F.Image.OptimizeColorMaps();
+    EXPECT_EQ(F.Global(), (std::vector<TColor>{Black}));
+    for (int K = 0; K < 2; ++K) {
+        EXPECT_EQ(TransparentIndex(F[K]), 0);
+        EXPECT_EQ(F[K].PixelData, (std::vector<std::uint8_t>{0, 0}));
+    }
+}
+
 TEST(GIFOptimize, PixelsPastTheMapAndFramesWithoutAMapStayBlack) {
     GifBuilder G;
     G.Header(3, 1, {});
