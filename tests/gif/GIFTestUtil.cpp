@@ -1,5 +1,8 @@
 #include "GIFTestUtil.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -153,6 +156,15 @@ LoadResult LoadGif(TGIFImage& Image, const Bytes& Data) {
 }
 
 std::string CorpusDir() { return std::string(ANIVERT_SHARED_DIR) + "/corpus"; }
+
+std::vector<std::string> CorpusFiles() {
+    std::vector<std::string> Names;
+    std::error_code EC;
+    for (const auto& E : std::filesystem::directory_iterator(CorpusDir() + "/gifs", EC))
+        if (E.path().extension() == ".gif") Names.push_back(E.path().filename().string());
+    std::sort(Names.begin(), Names.end());
+    return Names;
+}
 
 // ---------------------------------------------------------------- JSON
 

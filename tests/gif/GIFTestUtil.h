@@ -56,6 +56,8 @@ struct LoadResult {
 LoadResult LoadGif(TGIFImage& Image, const Bytes& Data);
 
 std::string CorpusDir();
+// The names of the corpus's GIF files, sorted.
+std::vector<std::string> CorpusFiles();
 
 // A JSON value: null, bool, number, string, array or object.
 struct Json {

@@ -86,6 +86,11 @@ TRect CoveredArea(const TGIFImage& Image) {
     return Box.IsEmpty() ? Rect(0, 0, 1, 1) : Box;
 }
 
+void ComposeScreens(const TGIFImage& Image,
+                    const std::function<void(const std::vector<std::uint32_t>&, int)>& Shown) {
+    Compose(Image, {}, Shown);
+}
+
 std::vector<TimelinePicture> Timeline(const TGIFImage& Image, TRect Area) {
     std::vector<TimelinePicture> Out;
     Compose(Image, Area, [&](const std::vector<std::uint32_t>& Screen, int K) {

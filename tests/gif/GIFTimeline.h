@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,11 @@ TRect CoveredArea(const TGIFImage& Image);
 // one picture equals another of the same picture whatever its delay.
 std::string CompareTimelines(const std::vector<TimelinePicture>& Before,
                              const std::vector<TimelinePicture>& After);
+
+// Calls Shown(screen, frame index) after each frame that has pixels is drawn
+// on the whole logical screen (RGBA words 0xAABBGGRR).
+void ComposeScreens(const TGIFImage& Image,
+                    const std::function<void(const std::vector<std::uint32_t>&, int)>& Shown);
 
 // The screen after each frame that has pixels is drawn (RGBA words
 // 0xAABBGGRR), for small images.

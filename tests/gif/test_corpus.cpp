@@ -19,15 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> CorpusFiles() {
-    std::vector<std::string> Names;
-    std::error_code EC;
-    for (const auto& E : fs::directory_iterator(CorpusDir() + "/gifs", EC))
-        if (E.path().extension() == ".gif") Names.push_back(E.path().filename().string());
-    std::sort(Names.begin(), Names.end());
-    return Names;
-}
-
 const Json& Manifest() {
     static const Json M = [] {
         std::ifstream F(CorpusDir() + "/manifest.json");

@@ -1,0 +1,354 @@
+#include "untMain.h"
+
+#include <cctype>
+#include <cmath>
+
+#include "Streams.h"
+
+namespace anivert {
+
+// ------------------------------------------------------------ construction
+
+TMainControls& TfrmMain::Prepare() {
+    TMainControls& C = FControls;
+    if (!C.RBSingle) C.RBSingle = std::make_unique<TRadioButton>();
+    if (!C.RBFolder) C.RBFolder = std::make_unique<TRadioButton>();
+    if (!C.EURL) C.EURL = std::make_unique<TEdit>();
+    if (!C.GroupBox4) C.GroupBox4 = std::make_unique<TGroupBox>();
+    if (!C.FTree) C.FTree = std::make_unique<TFileSystemFolderTree>();
+    if (!C.LV1) C.LV1 = std::make_unique<TFileSystemFileList>([this] { return FControls.FTree->SelectedFolder(); });
+    if (!C.RzP) C.RzP = std::make_unique<TStatusPane>();
+    if (!C.RzP2) C.RzP2 = std::make_unique<TStatusPane>();
+    if (!C.RzB) C.RzB = std::make_unique<TProgressBar>();
+    if (!C.btnStart) C.btnStart = std::make_unique<TButton>();
+    if (!C.JamPathLabel1) C.JamPathLabel1 = std::make_unique<TLabel>();
+    if (!C.Window) {
+        C.Window = std::make_unique<TWindowFrame>();
+        C.Window->SetWidth(DesignWidth);
+        C.Window->SetHeight(DesignHeight);
+    }
+    return C;
+}
+
+TfrmMain::TfrmMain(TPlatform& APlatform, TMainControls Controls)
+    : FControls(std::move(Controls)),
+      Platform(APlatform),
+      RBSingle(*Prepare().RBSingle),
+      RBFolder(*FControls.RBFolder),
+      EURL(*FControls.EURL),
+      GroupBox4(*FControls.GroupBox4),
+      FTree(*FControls.FTree),
+      LV1(*FControls.LV1),
+      RzP(*FControls.RzP),
+      RzP2(*FControls.RzP2),
+      RzB(*FControls.RzB),
+      btnStart(*FControls.btnStart),
+      JamPathLabel1(*FControls.JamPathLabel1),
+      Window(*FControls.Window) {
+    // The window's design state: single mode, the default link text, the
+    // Start button disabled, the progress bar hidden.
+    RBSingle.SetChecked(true);
+    RBFolder.SetChecked(false);
+    EURL.SetText(DefaultURL);
+    btnStart.SetEnabled(false);
+    RzB.SetVisible(false);
+    FTree.OnChange = [this] {
+        FTreeChange();
+        LV1.Refresh();
+    };
+}
+
+TfrmMain::~TfrmMain() { FTree.OnChange = nullptr; }
+
+std::string TfrmMain::ProgramFolder() { return ExtractFilePath(Platform.ExecutablePath()); }
+
+std::string TfrmMain::GetDir(const std::string& Kind) {
+    if (Kind != "temp") return std::string();
+    std::string Dir = Platform.TempFolder();
+    if (Dir.size() > 255) Dir.resize(255);
+    while (!Dir.empty() && static_cast<unsigned char>(Dir.back()) <= ' ') Dir.pop_back();
+    return IncludeTrailingDelim(Dir);
+}
+
+// ------------------------------------------------------------ start-up and settings
+
+void TfrmMain::FormCreate() {
+    Aborted = false;
+    FMutex = Platform.CreateNamedMutex(MutexName);
+    HelpFile = ProgramFolder() + HelpFileName;
+    SelectedIndex = -1;
+    Dragging = false;
+    Window.SetMinimumSize(Window.Width(), Window.Height());
+    readini();
+    CommandLineMode = false;
+    const std::vector<std::string> Args = Platform.CommandLineArgs();
+    if (!Args.empty() && Platform.FileExists(Args[0])) {
+        CommandLineMode = true;
+        const std::string Folder = ExtractFilePath(Args[0]);
+        if (!Folder.empty()) OutputFolder = Folder;
+        ConvertNow(Args[0], std::string());
+    }
+}
+
+void TfrmMain::FormClose() {
+    if (!CommandLineMode) writeini();
+}
+
+void TfrmMain::readini() {
+    std::unique_ptr<TSettingsKey> Key = Platform.OpenSettings(RegistryKey, true);
+    if (!Key) return;
+    if (!Key->ReadString("LastDir", LastDir)) LastDir.clear();
+    std::string Out;
+    OutputFolder = Key->ReadString("OutputFolder", Out) ? Out : std::string();
+    if (!Platform.DirectoryExists(OutputFolder)) OutputFolder = ProgramFolder();
+    JamPathLabel1.SetText(OutputFolder);
+    if (!LastDir.empty() && Platform.DirectoryExists(LastDir)) FTree.SetSelectedFolder(LastDir);
+    // The window rectangle; reading stops at the first value missing, and
+    // the window then goes to the top-left corner.
+    std::int32_t V = 0;
+    bool Ok = Key->ReadInteger("L", V);
+    if (Ok) Window.SetLeft(V);
+    if (Ok && (Ok = Key->ReadInteger("T", V))) Window.SetTop(V);
+    if (Ok && (Ok = Key->ReadInteger("W", V))) Window.SetWidth(V);
+    if (Ok && (Ok = Key->ReadInteger("H", V))) Window.SetHeight(V);
+    if (!Ok) {
+        Window.SetLeft(0);
+        Window.SetTop(0);
+    }
+}
+
+void TfrmMain::writeini() {
+    std::unique_ptr<TSettingsKey> Key = Platform.OpenSettings(RegistryKey, true);
+    if (!Key) return;
+    Key->WriteString("LastDir", LastDir);
+    Key->WriteString("OutputFolder", OutputFolder);
+    Key->WriteInteger("L", Window.Left());
+    Key->WriteInteger("T", Window.Top());
+    Key->WriteInteger("W", Window.Width());
+    Key->WriteInteger("H", Window.Height());
+}
+
+void TfrmMain::FTreeChange() {
+    LastDir = FTree.SelectedFolder();
+    SelectedIndex = -1;
+}
+
+void TfrmMain::btnSelectFolderClick() {
+    const std::optional<std::string> Folder = Platform.BrowseForFolder(OutputFolder);
+    if (!Folder) return;
+    OutputFolder = *Folder;
+    JamPathLabel1.SetText(OutputFolder);
+}
+
+void TfrmMain::TBItem1Click() { Platform.ShowHelp(HelpFile, 11); }
+
+// ------------------------------------------------------------ runs
+
+void TfrmMain::FormKeyPress(char Key) {
+    if (Key == 27) Aborted = true;
+}
+
+void TfrmMain::RBSingleClick() {
+    const bool Single = RBSingle.Checked();
+    GroupBox4.SetEnabled(Single);
+    EURL.SetEnabled(Single);
+    btnStart.SetEnabled(RBFolder.Checked() || !LV1.SelectedFiles().empty());
+}
+
+void TfrmMain::LV1SelectItem(int Index, bool Selected) {
+    if (Selected) {
+        btnStart.SetEnabled(true);
+        Platform.ProcessMessages();
+        SelectedIndex = static_cast<std::int16_t>(Index);
+        RzP2.SetText("File: " + std::to_string(Index + 1) + "/" + std::to_string(LV1.RowCount()));
+    } else if (RBSingle.Checked()) {
+        btnStart.SetEnabled(false);
+    }
+}
+
+namespace {
+
+// Thrown inside a folder run to end it at once (ESC pressed).
+struct TRunAborted {};
+
+}  // namespace
+
+void TfrmMain::FileLoop(const std::string& SubFolder, int& Converted, int& NotConverted) {
+    const int Rows = LV1.RowCount();
+    for (int I = 0; I < Rows; ++I) {
+        if (Aborted) throw TRunAborted{};
+        RzB.SetPercent(static_cast<int>(std::nearbyint((I + 1) * 100.0 / LV1.RowCount())));
+        if (ConvertNow(LV1.RowPath(I), SubFolder)) ++Converted;
+        else ++NotConverted;
+    }
+}
+
+std::string RunSummary(int Converted, int NotConverted, int Subfolders, bool Aborted) {
+    const int Total = Converted + NotConverted;
+    std::string S;
+    if (Converted == 0) S = "No files have been converted.";
+    if (Total == 0) S = "No files have been found.";
+    if (Converted == 1) S = "1 file of " + std::to_string(Total) + " has been successfully converted.";
+    if (Converted > 1)
+        S = std::to_string(Converted) + " files of " + std::to_string(Total) + " have been successfully converted.";
+    if (Subfolders > 1) S += " " + std::to_string(Subfolders) + " subfolders have been processed.";
+    if (Subfolders == 1) S += " 1 subfolder has been processed.";
+    if (Aborted) S = "The converting process has been aborted by user.";
+    return S;
+}
+
+void TfrmMain::btnStartClick() {
+    if (RBSingle.Checked()) {
+        for (int I = 0; I < LV1.RowCount(); ++I) {
+            if (LV1.RowSelected(I)) {
+                ConvertNow(LV1.RowPath(I), std::string());
+                break;
+            }
+        }
+        RzP.SetText(std::string());
+        Platform.SetBusyCursor(false);
+        return;
+    }
+
+    int Converted = 0, NotConverted = 0, Subfolders = 0;
+    RzB.SetPercent(0);
+    RzB.SetVisible(true);
+    RzP2.SetVisible(false);
+    Aborted = false;
+    const std::string Root = IncludeTrailingDelim(FTree.SelectedFolder());
+    Platform.SetBusyCursor(true);
+    RzP.SetText("Press ESC to abort  |  Processing: " + FTree.SelectedFolder());
+    try {
+        try {
+            FileLoop(std::string(), Converted, NotConverted);
+        } catch (const TRunAborted&) {
+            throw;
+        } catch (...) {
+            // An error in the folder itself ends the run with it; the
+            // window is put back as it was before the run.
+            RzB.SetPercent(0);
+            RzB.SetVisible(false);
+            RzP2.SetVisible(true);
+            RzP.SetText(std::string());
+            Platform.SetBusyCursor(false);
+            throw;
+        }
+        try {
+            const TTreeNode Node = FTree.Selected();
+            FTree.Expand(Node);
+            TTreeNode Child = FTree.FirstChild(Node);
+            if (!Child.empty()) {
+                const std::string LastChildText = FTree.NodeText(FTree.LastChild(Node));
+                auto Enter = [&](const TTreeNode& C) {
+                    FTree.SetSelectedFolder(Root + FTree.NodeText(C));
+                    LV1.Refresh();
+                    ++Subfolders;
+                    RzP.SetText("Processing: " + FTree.SelectedFolder());
+                    FileLoop(FTree.NodeText(C), Converted, NotConverted);
+                };
+                Enter(Child);
+                while (FTree.NodeText(Child) != LastChildText) {
+                    if (Aborted) throw TRunAborted{};
+                    Child = FTree.NextSibling(Child);
+                    if (Child.empty()) break;
+                    Enter(Child);
+                }
+            }
+        } catch (const TRunAborted&) {
+            throw;
+        } catch (...) {
+            // An error in the sub-folders ends that step only; the summary
+            // reports what was counted.
+        }
+    } catch (const TRunAborted&) {
+    }
+    const std::string Selected = FTree.SelectedFolder();
+    if (Selected != Root && IncludeTrailingDelim(Selected) != Root) {
+        FTree.SetSelectedFolder(Root);
+        RzP2.SetText(std::string());
+    }
+    RzB.SetPercent(0);
+    RzB.SetVisible(false);
+    RzP2.SetVisible(true);
+    RzP.SetText(std::string());
+    Platform.SetBusyCursor(false);
+    RunConverted = Converted;
+    RunNotConverted = NotConverted;
+    Platform.MessageBox(RunSummary(Converted, NotConverted, Subfolders, Aborted), Title, TMsgIcon::Information,
+                        TMsgButtons::OK);
+}
+
+// ------------------------------------------------------------ test page
+
+std::string BuildTestPage(const std::string& SwfName, const std::string& WidthText, const std::string& HeightText,
+                          const std::string& SizeText, bool Transparent) {
+    const std::string CRLF = "\r\n";
+    const std::string ParamLine = Transparent ? "    <param name=\"wmode\" value=\"transparent\">" + CRLF : "";
+    const std::string EmbedAttr = Transparent ? " wmode=\"transparent\"" : "";
+    std::string Page;
+    Page += "<html>" + CRLF;
+    Page += "<head>" + CRLF;
+    Page += "<title>Test page for %TT%</title>" + CRLF;
+    Page += "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">" + CRLF;
+    Page += "</head>" + CRLF;
+    Page += "<body bgcolor=\"%SS%\" text=\"#000000\">" + CRLF;
+    Page += "<p align=\"center\"><font size=\"6\" color=\"%NN%\">HTML Sample Page.</font></p>" + CRLF;
+    Page += "<font color=\"%NN%\">File: %TT%</font><BR>" + CRLF;
+    Page += CRLF;
+    Page += "<object classid=\"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000\" "
+            "codebase=\"http://download.macromedia.com/pub/shockwave/cabs/flash/swflash.cab#version=5,0,0,0\" "
+            "width=\"%WW%\" height=\"%HH%\">" +
+            CRLF;
+    Page += "    <param name=\"movie\" value=\"%FF%\">" + CRLF;
+    Page += "    <param name=\"quality\" value=\"high\">" + CRLF;
+    Page += ParamLine;
+    Page += "    <embed src=\"%FF%\" quality=\"high\"" + EmbedAttr +
+            " pluginspage=\"http://www.macromedia.com/shockwave/download/index.cgi?P1_Prod_Version=ShockwaveFlash\"" +
+            CRLF;
+    Page += "type=\"application/x-shockwave-flash\" width=\"%WW%\" height=\"%HH%\">" + CRLF;
+    Page += "    </embed>" + CRLF;
+    Page += "</object>" + CRLF;
+    Page += CRLF;
+    Page += "<BR>" + CRLF;
+    Page += "<font color=\"%NN%\">File size: " + SizeText + " bytes</font>" + CRLF;
+    Page += "</body>" + CRLF;
+    Page += "</html>";
+    // Every occurrence, letter case ignored, in this order; a value put in
+    // by an earlier replacement meets the later ones.
+    const std::pair<const char*, std::string> Places[] = {{"%WW%", WidthText}, {"%HH%", HeightText},
+                                                            {"%FF%", SwfName},   {"%SS%", "#CCCCCC"},
+                                                            {"%NN%", "#000000"}, {"%TT%", SwfName}};
+    for (const auto& [Key, Value] : Places) {
+        std::string Out;
+        std::size_t I = 0;
+        while (I < Page.size()) {
+            bool Match = I + 4 <= Page.size();
+            for (std::size_t K = 0; Match && K < 4; ++K)
+                Match = std::toupper(static_cast<unsigned char>(Page[I + K])) == static_cast<unsigned char>(Key[K]);
+            if (Match) {
+                Out += Value;
+                I += 4;
+            } else {
+                Out += Page[I++];
+            }
+        }
+        Page = std::move(Out);
+    }
+    return Page;
+}
+
+void TfrmMain::ShowHTML(const std::string& SwfPath, const std::string& WidthText, const std::string& HeightText,
+                        bool Transparent) {
+    const std::string HtmlPath = ChangeFileExt(SwfPath, ".html");
+    const std::int64_t Size = Platform.FileSize(SwfPath);
+    const std::string Page = BuildTestPage(ExtractFileName(SwfPath), WidthText, HeightText,
+                                           std::to_string(Size < 0 ? 0 : Size), Transparent) +
+                             "\r\n";
+    TFileStream Out(HtmlPath, TFileMode::fmCreate);
+    Out.WriteBuffer(Page.data(), Page.size());
+    Out.Close();
+    Platform.ProcessMessages();
+    Platform.OpenDocument(HtmlPath);
+}
+
+}  // namespace anivert

@@ -1,0 +1,135 @@
+// The main window's logic: its state, the conversion job, the single and
+// folder runs, the settings and the test page, over the abstract controls
+// and services of the platform layer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Platform.h"
+
+namespace anivert {
+
+class TGIFImage;
+class TFlashMovie;
+
+// The controls of the main window. The front end creates them (subclasses
+// bound to its widgets); missing ones are made as plain controls, and a
+// missing tree or list as file-system ones.
+struct TMainControls {
+    std::unique_ptr<TRadioButton> RBSingle;
+    std::unique_ptr<TRadioButton> RBFolder;
+    std::unique_ptr<TEdit> EURL;
+    std::unique_ptr<TGroupBox> GroupBox4;
+    std::unique_ptr<TFolderTree> FTree;
+    std::unique_ptr<TFileList> LV1;
+    std::unique_ptr<TStatusPane> RzP;
+    std::unique_ptr<TStatusPane> RzP2;
+    std::unique_ptr<TProgressBar> RzB;
+    std::unique_ptr<TButton> btnStart;
+    std::unique_ptr<TLabel> JamPathLabel1;
+    std::unique_ptr<TWindowFrame> Window;
+};
+
+class TfrmMain {
+private:
+    // Declared first: the control references below bind to its members.
+    TMainControls FControls;
+
+public:
+    // Key path of the settings in the per-user store.
+    static constexpr const char* RegistryKey = "\\Software\\Tarnwick\\Anivert\\1.0";
+    static constexpr const char* Title = "Anivert";
+    static constexpr const char* MutexName = "Anivert";
+    static constexpr const char* HelpFileName = "Anivert.hlp";
+    static constexpr const char* DefaultURL = "http://";
+    // The window's design size (client 784 x 384 and its frame).
+    static constexpr std::int32_t DesignWidth = 800;
+    static constexpr std::int32_t DesignHeight = 440;
+
+    TfrmMain(TPlatform& APlatform, TMainControls Controls = {});
+    ~TfrmMain();
+    TfrmMain(const TfrmMain&) = delete;
+    TfrmMain& operator=(const TfrmMain&) = delete;
+
+    TPlatform& Platform;
+
+    // Controls.
+    TRadioButton& RBSingle;
+    TRadioButton& RBFolder;
+    TEdit& EURL;
+    TGroupBox& GroupBox4;
+    TFolderTree& FTree;
+    TFileList& LV1;
+    TStatusPane& RzP;
+    TStatusPane& RzP2;
+    TProgressBar& RzB;
+    TButton& btnStart;
+    TLabel& JamPathLabel1;
+    TWindowFrame& Window;
+
+    // State.
+    std::string OutputFolder;
+    std::string LastDir;
+    std::string HelpFile;
+    bool CommandLineMode = false;
+    bool Aborted = false;
+    std::int16_t SelectedIndex = -1;
+    bool Dragging = false;
+    std::int16_t DragX = 0;
+    std::int16_t DragY = 0;
+    // The first frame of the GIF converted last was transparent.
+    bool FirstFrameTransparent = false;
+    // Single mode writes and opens the test page after a conversion.
+    bool WriteTestPage = true;
+    // The counts of the last folder run.
+    int RunConverted = 0;
+    int RunNotConverted = 0;
+
+    // Start-up and closing.
+    void FormCreate();
+    void FormClose();
+    void readini();
+    void writeini();
+    void FTreeChange();
+    void btnSelectFolderClick();
+    void TBItem1Click();
+
+    // Runs.
+    void btnStartClick();
+    void FormKeyPress(char Key);
+    void RBSingleClick();
+    void LV1SelectItem(int Index, bool Selected);
+
+    // The conversion of one GIF; true when the movie exists afterwards.
+    bool ConvertNow(const std::string& GifPath, const std::string& SubFolder);
+    // Writes the test page beside the movie and opens it.
+    void ShowHTML(const std::string& SwfPath, const std::string& WidthText, const std::string& HeightText,
+                  bool Transparent);
+    // A folder for a kind word; "temp" is the system's temporary folder.
+    std::string GetDir(const std::string& Kind);
+
+    // Channels of a 0x00BBGGRR colour.
+    static std::uint16_t Red(std::uint32_t Color) { return static_cast<std::uint16_t>(Color & 0xFF); }
+    static std::uint16_t Green(std::uint32_t Color) { return static_cast<std::uint16_t>((Color / 256) & 0xFF); }
+    static std::uint16_t Blue(std::uint32_t Color) { return static_cast<std::uint16_t>((Color / 65536) & 0xFF); }
+
+    bool SingleMode() const { return RBSingle.Checked(); }
+
+private:
+    void FileLoop(const std::string& SubFolder, int& Converted, int& NotConverted);
+    std::string ProgramFolder();
+
+    TMainControls& Prepare();
+    std::unique_ptr<TNamedMutex> FMutex;
+};
+
+// The text of the test page for a movie (lines joined by CR LF).
+std::string BuildTestPage(const std::string& SwfName, const std::string& WidthText, const std::string& HeightText,
+                          const std::string& SizeText, bool Transparent);
+// The summary of a folder run.
+std::string RunSummary(int Converted, int NotConverted, int Subfolders, bool Aborted);
+
+}  // namespace anivert

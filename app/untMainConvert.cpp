@@ -1,0 +1,137 @@
+// The conversion job of the main window: one GIF file into one movie.
+#include <random>
+
+#include "Bitmap32.h"
+#include "FlashObjects.h"
+#include "FrameComposition.h"
+#include "GIFImage.h"
+#include "untMain.h"
+
+namespace anivert {
+
+namespace {
+
+// Restores the busy text and cursor of single mode however the job ends.
+class TBusyScope {
+public:
+    TBusyScope(TfrmMain& AForm, bool AActive) : Form(AForm), Active(AActive) {
+        if (!Active) return;
+        Form.RzP.SetText("Converting:  please wait...");
+        Form.Platform.SetBusyCursor(true);
+    }
+    ~TBusyScope() { End(); }
+    void End() {
+        if (!Active) return;
+        Active = false;
+        Form.RzP.SetText(std::string());
+        Form.Platform.SetBusyCursor(false);
+    }
+
+private:
+    TfrmMain& Form;
+    bool Active;
+};
+
+}  // namespace
+
+bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFolder) {
+    const bool Single = RBSingle.Checked();
+    const bool Dialogs = !CommandLineMode && Single;
+
+    // 1-2. Where the movie goes.
+    if (OutputFolder.empty() || !Platform.DirectoryExists(OutputFolder)) {
+        OutputFolder = ProgramFolder();
+        JamPathLabel1.SetText(OutputFolder);
+    }
+    std::string BaseFolder = IncludeTrailingDelim(OutputFolder);
+    if (!SubFolder.empty()) {
+        const std::string Candidate = BaseFolder + SubFolder;
+        if (Platform.DirectoryExists(Candidate) || Platform.CreateDir(Candidate))
+            BaseFolder = IncludeTrailingDelim(Candidate);
+    }
+
+    // 3. A number that keeps this job's temporary files apart.
+    std::random_device Seed;
+    std::mt19937 Rng(Seed());
+    int JobNumber = std::uniform_int_distribution<int>(0, 999999)(Rng);
+    while (Platform.FileExists(GetDir("temp") + std::to_string(JobNumber) + "-0.bmp"))
+        JobNumber = std::uniform_int_distribution<int>(0, 999999)(Rng);
+
+    // 5-6. The movie's path and the overwrite question.
+    const std::string OutPath = BaseFolder + ChangeFileExt(ExtractFileName(GifPath), ".swf");
+    if (Platform.FileExists(OutPath) && !CommandLineMode && Single && LV1.SelectedFiles().size() == 1) {
+        const TMsgResult Answer = Platform.MessageBox(
+            "The file " + ExtractFileName(OutPath) + " already exists. Do you want to owerwrite it?", Title,
+            TMsgIcon::Question, TMsgButtons::YesNo);
+        if (Answer != TMsgResult::Yes) return false;
+        Platform.DeleteFile(OutPath);
+    }
+
+    // 4, 7. The job's objects; the busy indication of single mode.
+    TGIFImage Gif;
+    TGIFImage TrialGif;
+    bool Failed = false;
+    int Width = 0, Height = 0;
+    {
+        TBusyScope Busy(*this, Single);
+        Platform.ProcessMessages();
+
+        // 8. Loading; any error marks the job failed.
+        try {
+            Gif.LoadFile(GifPath);
+        } catch (const std::exception&) {
+            Failed = true;
+        }
+        if (!Failed) {
+            // 9-11.
+            // One map for all frames, when that loses no colour: frames
+            // with more colours together keep their own maps, as every
+            // frame becomes a picture of its own colours anyway.
+            if (Gif.Images.Count() > 1 && TFrameComposition::ColoursFitOneMap(Gif)) Gif.OptimizeColorMaps();
+            Width = Gif.Width();
+            Height = Gif.Height();
+            TFlashMovie Movie(0, 0, Width * 20, Height * 20, 24.0f, false);
+            Movie.SetPixelUnits(true);
+            Movie.SetVersion(6);
+            Movie.SetCompressed(false);
+            Movie.Protect = false;
+            // Without a global map there is no background colour; it only
+            // colours pixels that are transparent anyway.
+            const TColor Background = Gif.GlobalColorMap().Count() > 0 ? Gif.BackgroundColor() : 0;
+            // 13. The frames, then the file.
+            TBitmap32 Surface;
+            {
+                TFrameComposition Composition(Platform, Gif, TrialGif, Surface, Movie, JobNumber,
+                                              static_cast<std::uint8_t>(Red(Background)),
+                                              static_cast<std::uint8_t>(Green(Background)),
+                                              static_cast<std::uint8_t>(Blue(Background)),
+                                              [this] { return GetDir("temp"); });
+                Composition.Run();
+                FirstFrameTransparent = Composition.FirstFrameTransparent;
+            }
+            Movie.MakeStream();
+            Movie.SaveFile(OutPath);
+        }
+        // 14.
+        Busy.End();
+    }
+
+    // 15. The outcome.
+    if (!Failed && Platform.FileExists(OutPath)) {
+        if (Dialogs) {
+            Platform.MessageBox("The file " + ExtractFileName(OutPath) + " has been successfully created.", Title,
+                                TMsgIcon::Information, TMsgButtons::OK);
+            if (WriteTestPage) ShowHTML(OutPath, std::to_string(Width), std::to_string(Height), FirstFrameTransparent);
+        }
+    } else {
+        Failed = true;
+        if (Dialogs)
+            Platform.MessageBox("There was an error while converting the file.", Title, TMsgIcon::Error,
+                                TMsgButtons::OK);
+    }
+    // 17.
+    if (CommandLineMode) Window.Close();
+    return !Failed;
+}
+
+}  // namespace anivert

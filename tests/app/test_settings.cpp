@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+#include "AppTestUtil.h"
+
+using namespace anivert;
+using namespace anivert::test;
+
+namespace {
+
+auto& Key(TFakePlatform& P) { return P.Store[TfrmMain::RegistryKey]; }
+
+}  // namespace
+
+TEST(Settings, FirstRunWithAnEmptyStore) {
+    TWindowFixture W;
+    W.Form->Window.SetLeft(300);
+    W.Form->FormCreate();
+    EXPECT_EQ(W.Form->OutputFolder, W.Platform.ProgramDir);
+    EXPECT_EQ(W.Form->JamPathLabel1.Text(), W.Platform.ProgramDir);
+    EXPECT_EQ(W.Form->Window.Left(), 0);
+    EXPECT_EQ(W.Form->Window.Top(), 0);
+    EXPECT_EQ(W.Form->Window.Width(), TfrmMain::DesignWidth);
+    EXPECT_EQ(W.Form->Window.MinWidth(), TfrmMain::DesignWidth);
+    EXPECT_EQ(W.Form->Window.MinHeight(), TfrmMain::DesignHeight);
+    EXPECT_EQ(W.Form->FTree.SelectedFolder(), "");
+    EXPECT_EQ(W.Platform.MutexesCreated, 1);
+    EXPECT_EQ(W.Form->HelpFile, W.Platform.ProgramDir + "Anivert.hlp");
+    EXPECT_FALSE(W.Form->CommandLineMode);
+    EXPECT_FALSE(W.Form->btnStart.Enabled());
+    W.Form->TBItem1Click();
+    ASSERT_EQ(W.Platform.HelpShown.size(), 1u);
+    EXPECT_EQ(W.Platform.HelpShown[0].second, 11);
+}
+
+TEST(Settings, StoredValuesAndTheWindowRectangle) {
+    TWindowFixture W;
+    const std::string Out = W.Platform.Folder("movies");
+    const std::string Last = W.Platform.Folder("gifs");
+    Key(W.Platform) = {{"LastDir", Last}, {"OutputFolder", Out}, {"L", 10}, {"T", 20}, {"W", 900}, {"H", 500}};
+    W.Form->FormCreate();
+    EXPECT_EQ(W.Form->OutputFolder, Out);
+    EXPECT_EQ(W.Form->FTree.SelectedFolder(), ExcludeTrailingDelim(Last));
+    EXPECT_EQ(W.Form->Window.Left(), 10);
+    EXPECT_EQ(W.Form->Window.Height(), 500);
+    // Closing saves them back, the browsed folder and the window's changes included.
+    W.Form->FTree.SetSelectedFolder(Out);
+    W.Form->Window.SetWidth(1000);
+    W.Form->FormClose();
+    EXPECT_EQ(std::get<std::string>(Key(W.Platform)["LastDir"]), ExcludeTrailingDelim(Out));
+    EXPECT_EQ(std::get<std::int32_t>(Key(W.Platform)["W"]), 1000);
+    EXPECT_EQ(std::get<std::string>(Key(W.Platform)["OutputFolder"]), Out);
+}
+
+TEST(Settings, ReadingStopsAtTheFirstMissingValue) {
+    TWindowFixture W;
+    Key(W.Platform) = {{"L", 10}, {"T", 20}, {"H", 500}};
+    W.Form->FormCreate();
+    EXPECT_EQ(W.Form->Window.Left(), 0);
+    EXPECT_EQ(W.Form->Window.Top(), 0);
+    EXPECT_EQ(W.Form->Window.Width(), TfrmMain::DesignWidth);
+    EXPECT_EQ(W.Form->Window.Height(), TfrmMain::DesignHeight);
+    // A value that is not an integer is a failed read too; a missing
+    // output folder and last folder fall back.
+    TWindowFixture V;
+    Key(V.Platform) = {{"L", std::string("ten")}, {"OutputFolder", std::string("/no/such/folder")},
+                       {"LastDir", std::string("/no/such/folder")}};
+    V.Form->Window.SetTop(77);
+    V.Form->FormCreate();
+    EXPECT_EQ(V.Form->Window.Top(), 0);
+    EXPECT_EQ(V.Form->OutputFolder, V.Platform.ProgramDir);
+    EXPECT_EQ(V.Form->FTree.SelectedFolder(), "");
+    // A store that cannot be opened: nothing loaded, nothing saved.
+    TWindowFixture F;
+    F.Platform.FailSettings = true;
+    F.Form->FormCreate();
+    EXPECT_EQ(F.Form->OutputFolder, "");
+    F.Form->FormClose();
+    EXPECT_TRUE(F.Platform.Store.empty());
+}
+
+TEST(Settings, ChoosingTheOutputFolder) {
+    TWindowFixture W;
+    W.Form->FormCreate();
+    W.Platform.BrowseResult = W.Platform.Folder("chosen");
+    W.Form->btnSelectFolderClick();
+    EXPECT_EQ(W.Form->OutputFolder, W.Platform.Folder("chosen"));
+    EXPECT_EQ(W.Form->JamPathLabel1.Text(), W.Platform.Folder("chosen"));
+    W.Platform.BrowseResult.reset();
+    W.Form->btnSelectFolderClick();
+    EXPECT_EQ(W.Form->OutputFolder, W.Platform.Folder("chosen"));
+    // The new folder is used at once.
+    const std::string Gif = W.PutFile("gifs", "one.gif", MakeGif(4, 4, {{0, 0, 4, 4}}));
+    W.Form->RBSingle.SetChecked(false);
+    W.Form->RBFolder.SetChecked(true);
+    EXPECT_TRUE(W.Form->ConvertNow(Gif, ""));
+    EXPECT_TRUE(std::filesystem::exists(W.Platform.Folder("chosen") + "one.swf"));
+}
+
+TEST(Settings, CommandLineConversion) {
+    TWindowFixture W;
+    const std::string Stored = W.Platform.Folder("stored");
+    Key(W.Platform) = {{"OutputFolder", Stored}};
+    const std::string Gif = W.PutFile("gifs", "cmd.gif", MakeGif(4, 4, {{0, 0, 4, 4}}));
+    W.Platform.Args = {Gif, "ignored"};
+    W.Form->FormCreate();
+    EXPECT_TRUE(W.Form->CommandLineMode);
+    EXPECT_TRUE(std::filesystem::exists(W.Platform.Folder("gifs") + "cmd.swf"));  // beside the GIF
+    EXPECT_TRUE(W.Platform.Messages.empty());
+    EXPECT_TRUE(W.Platform.Opened.empty());
+    EXPECT_TRUE(W.Form->Window.Closed());
+    W.Form->FormClose();
+    EXPECT_EQ(std::get<std::string>(Key(W.Platform)["OutputFolder"]), Stored);  // not saved
+
+    // A path that does not exist: a normal start.
+    TWindowFixture N;
+    N.Platform.Args = {"/no/such/file.gif"};
+    N.Form->FormCreate();
+    EXPECT_FALSE(N.Form->CommandLineMode);
+    EXPECT_FALSE(N.Form->Window.Closed());
+
+    // A bare file name: the folder part is empty, so the movie goes to the
+    // stored output folder.
+    TWindowFixture B;
+    const std::string Out = B.Platform.Folder("stored");
+    Key(B.Platform) = {{"OutputFolder", Out}};
+    B.PutFile("cwd", "bare.gif", MakeGif(4, 4, {{0, 0, 4, 4}}));
+    const std::string Old = std::filesystem::current_path().string();
+    std::filesystem::current_path(B.Platform.Folder("cwd"));
+    B.Platform.Args = {"bare.gif"};
+    B.Form->FormCreate();
+    std::filesystem::current_path(Old);
+    EXPECT_TRUE(std::filesystem::exists(Out + "bare.swf"));
+}
