@@ -45,5 +45,22 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DANIVERT_SANITIZE=OFF
 run_build build-asan -DCMAKE_BUILD_TYPE=Debug -DANIVERT_SANITIZE=ON -DANIVERT_BENCH=OFF
 
+# The end-to-end test with the plain build: movies played in an independent
+# Flash player and read by an independent parser.
+if [ -x build/app/anivert-cli ]; then
+    echo "== end-to-end test"
+    log=$(mktemp)
+    bash tests/e2e/run.sh build 2>&1 | tee "$log"
+    [ "${PIPESTATUS[0]}" -ne 0 ] && status=1
+    while read -r p f; do
+        passed=$((passed + p))
+        failed=$((failed + f))
+    done < <(sed -nE 's/^([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$log")
+    rm -f "$log"
+else
+    echo "end-to-end test not run: no converter was built"
+    failed=$((failed + 1))
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$status" -eq 0 ]

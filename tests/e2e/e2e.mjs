@@ -1,0 +1,241 @@
+#!/usr/bin/env node
+// End-to-end test of the converter in an independent Flash player.
+//
+// Every GIF is converted with anivert-cli; each movie is played in Ruffle
+// inside headless Chromium at 1:1 over a fixed background, and the movie
+// frame on which each GIF frame first shows (found from the movie's own
+// runs of ShowFrame tags) is compared, channel for channel, with a
+// reference picture of that GIF frame composited over the same background:
+// Chromium's (the corpus's ref/<name>/chrome/NNN.png) or, for the GIFs this
+// test makes itself, ImageMagick's coalesced frames. The length of every run
+// is checked against the GIF's delays.
+//
+//   node e2e.mjs --cli PATH --gifdump PATH --work DIR [--corpus DIR] [--selfmade DIR]
+//                [--only NAME] [--max-frames N]
+import fs from 'node:fs';
+import path from 'node:path';
+import { execFileSync, spawnSync } from 'node:child_process';
+import { PNG } from 'pngjs';
+import { parseSwf, openSession, closeSession, renderFrame, badMessages, cleanMessage } from './render.mjs';
+
+const BG = [0xFF, 0x00, 0xFF];
+
+// Files the reference cannot judge, with the reason.
+const UNJUDGED = {
+  'imagers_issue_1455_oversized.gif': 'a frame lies beyond the logical screen: Chromium enlarges the canvas',
+  'imagers_oob.gif': 'a frame lies beyond the logical screen: Chromium enlarges the canvas',
+  'pygif_image-outside-bg.gif': 'a frame lies beyond the logical screen: Chromium enlarges the canvas',
+  'wuffs_frame-out-of-bounds.gif': 'a frame lies beyond the logical screen: Chromium enlarges the canvas',
+};
+// Delays that differ from the manifest's by a documented rule.
+const DELAY_RULES = {
+  'wuffs_multiple-graphic-controls.gif':
+    'a frame with two graphic control extensions takes its first (delay 20); gifsicle reports the last (30)',
+};
+// Frames whose difference from the reference follows from a documented rule.
+const RULES = {
+  'its_bc7af0616c4ae99144c8600e7b39beea.gif':
+    'truncated LZW data: the missing pixels keep the fill value (index 0, opaque); Chromium shows them transparent',
+  'its_adf6f850b13dff73ebb22862c6ab028b.gif':
+    'an invalid code: the decoder reads it as a code not yet in the table and goes on; Chromium stops decoding there',
+  'wuffs_zero-width-frame.gif':
+    'a zero-width frame takes the logical screen\'s size (the decoder\'s rule); Chromium draws nothing',
+};
+
+function args() {
+  const o = {};
+  const a = process.argv.slice(2);
+  for (let i = 0; i < a.length; i++) {
+    const m = a[i].match(/^--([\w-]+)$/);
+    if (!m) throw new Error('bad argument ' + a[i]);
+    o[m[1]] = a[i + 1] && !a[i + 1].startsWith('--') ? a[++i] : true;
+  }
+  return o;
+}
+
+const roundHalfEven = x => {
+  const f = Math.floor(x), d = x - f;
+  return d > 0.5 ? f + 1 : d < 0.5 ? f : (f % 2 === 0 ? f : f + 1);
+};
+
+// The frames of a GIF as gifdump lists them.
+function gifFrames(gifdump, file) {
+  const r = spawnSync(gifdump, [file], { encoding: 'latin1' });
+  if (r.status !== 0) return { ok: false, error: (r.stderr || r.stdout).trim() };
+  const screen = r.stdout.match(/^screen: (\d+)x(\d+)/m);
+  const frames = [];
+  for (const m of r.stdout.matchAll(/^frame (\d+): (empty, )?bounds .*?delay (\d+|none), disposal (\d+|none)/gm))
+    frames.push({ index: +m[1], empty: !!m[2], delay: m[3] === 'none' ? null : +m[3], disposal: m[4] === 'none' ? 0 : +m[4] });
+  return { ok: true, width: +screen[1], height: +screen[2], frames };
+}
+
+// Runs of consecutive ShowFrame tags: [{first (1-based frame), length}].
+function showRuns(swf) {
+  const runs = [];
+  let frame = 0, inRun = false;
+  for (const t of swf.tags) {
+    if (t.code === 1) {
+      frame++;
+      if (inRun) runs[runs.length - 1].length++;
+      else runs.push({ first: frame, length: 1 });
+      inRun = true;
+    } else inRun = false;
+  }
+  return runs;
+}
+
+function manifestDelays(corpus) {
+  const m = new Map();
+  if (!corpus) return m;
+  const file = path.join(corpus, 'manifest.tsv');
+  if (!fs.existsSync(file)) return m;
+  for (const line of fs.readFileSync(file, 'utf8').split('\n')) {
+    if (!line || line.startsWith('#')) continue;
+    const f = line.split('\t');
+    m.set(f[0], f[4] ? f[4].split(',').map(Number) : []);
+  }
+  return m;
+}
+
+// A reference picture composited over the background: RGB rows.
+function composite(png) {
+  const out = Buffer.alloc(png.width * png.height * 3);
+  for (let i = 0, j = 0; i < png.data.length; i += 4, j += 3) {
+    const a = png.data[i + 3];
+    for (let c = 0; c < 3; c++) out[j + c] = a === 0 ? BG[c] : png.data[i + c];
+    if (a !== 0 && a !== 255) throw new Error('reference with partial alpha');
+  }
+  return out;
+}
+
+function differences(rendered, reference, w, h) {
+  let n = 0, first = null;
+  for (let y = 0; y < h; y++)
+    for (let x = 0; x < w; x++) {
+      const i = (y * w + x) * 4, j = (y * w + x) * 3;
+      if (rendered.data[i] !== reference[j] || rendered.data[i + 1] !== reference[j + 1] ||
+          rendered.data[i + 2] !== reference[j + 2]) {
+        if (!first) first = `(${x}, ${y}) rendered ${rendered.data.slice(i, i + 3).join(',')} reference ${reference.slice(j, j + 3).join(',')}`;
+        n++;
+      }
+    }
+  return { n, first };
+}
+
+// Frames to compare. Playing to movie frame K takes K / 240 seconds, so a
+// long animation is sampled within a playback budget: the first and last
+// frame, every frame that follows a disposal 2 or 3, then frames spread
+// evenly. Only frames with a stored reference count.
+const PLAYBACK_BUDGET = 24;  // seconds per file
+function sampleFrames(shown, runs, hasRef) {
+  const all = [...shown.keys()].filter(hasRef);
+  const cost = i => runs[i].first / 240 + 0.4;
+  const total = all.reduce((s, i) => s + cost(i), 0);
+  if (total <= PLAYBACK_BUDGET) return new Set(all);
+  const keep = new Set();
+  const add = i => { if (hasRef(i)) keep.add(i); };
+  add(0);
+  add(shown.length - 1);
+  for (let i = 1; i < shown.length; i++) if (shown[i - 1].disposal === 2 || shown[i - 1].disposal === 3) add(i);
+  let spent = [...keep].reduce((s, i) => s + cost(i), 0);
+  for (let step = Math.max(2, Math.floor(all.length / 4)); step >= 1 && spent < PLAYBACK_BUDGET; step = Math.floor(step / 2)) {
+    for (const i of all) {
+      if (i % step || keep.has(i)) continue;
+      if (spent + cost(i) > PLAYBACK_BUDGET) break;
+      keep.add(i);
+      spent += cost(i);
+    }
+    if (step === 1) break;
+  }
+  return keep;
+}
+
+async function main() {
+  const o = args();
+  for (const k of ['cli', 'gifdump', 'work']) if (!o[k]) throw new Error('--' + k + ' is needed');
+  fs.mkdirSync(o.work, { recursive: true });
+  const delays = manifestDelays(o.corpus);
+  const jobs = [];
+  if (o.corpus && fs.existsSync(path.join(o.corpus, 'gifs')))
+    for (const n of fs.readdirSync(path.join(o.corpus, 'gifs')).filter(n => n.endsWith('.gif')).sort())
+      jobs.push({ name: n, gif: path.join(o.corpus, 'gifs', n), refs: path.join(o.corpus, 'ref', n.slice(0, -4), 'chrome'), kind: 'corpus' });
+  if (o.selfmade)
+    for (const n of fs.readdirSync(o.selfmade).filter(n => n.endsWith('.gif')).sort())
+      jobs.push({ name: n, gif: path.join(o.selfmade, n), refs: path.join(o.selfmade, n.slice(0, -4)), kind: 'selfmade' });
+  const selected = o.only ? jobs.filter(j => j.name === o.only || j.name.startsWith(o.only)) : jobs;
+
+  const report = { judged: 0, frames: 0, failed: [], unjudged: [], rules: [], refused: 0, sampled: [] };
+  const fail = (j, why) => { report.failed.push(`${j.name}: ${why}`); console.log(`FAIL ${j.name}: ${why}`); };
+  const t0 = performance.now();
+  const session = await openSession();
+  try {
+    for (const j of selected) {
+      const info = gifFrames(o.gifdump, j.gif);
+      const swfPath = path.join(o.work, j.name.slice(0, -4) + '.swf');
+      fs.rmSync(swfPath, { force: true });
+      const conv = spawnSync(o.cli, ['-q', '-o', o.work, j.gif], { encoding: 'latin1' });
+      if (!info.ok) {
+        // A file the decoder refuses makes no movie.
+        if (conv.status !== 1 || fs.existsSync(swfPath)) fail(j, 'refused by the decoder but converted');
+        else report.refused++;
+        continue;
+      }
+      if (conv.status !== 0 || !fs.existsSync(swfPath)) { fail(j, 'conversion failed: ' + (conv.stderr || '').trim()); continue; }
+      let swf;
+      try { swf = parseSwf(fs.readFileSync(swfPath)); } catch (e) { fail(j, 'movie unreadable: ' + e.message); continue; }
+      const shown = info.frames.filter(f => !f.empty);
+      const runs = showRuns(swf);
+      if (runs.length !== shown.length) { fail(j, `${runs.length} runs of frames for ${shown.length} GIF frames`); continue; }
+      // Timing: a GIF frame shows for delay / 4 movie frames (halves to even), at least one; ten without a delay.
+      const manifest = delays.get(j.name);
+      for (let i = 0; i < shown.length; i++) {
+        const d = shown[i].delay;
+        const want = d === null ? 10 : Math.max(1, roundHalfEven(d / 4));
+        if (runs[i].length !== want) fail(j, `GIF frame ${shown[i].index} shows ${runs[i].length} movie frames, its delay ${d} makes ${want}`);
+        if (manifest && manifest.length === shown.length && d !== null && manifest[i] !== d) {
+          if (DELAY_RULES[j.name]) report.rules.push(`${j.name}: delay by rule: ${DELAY_RULES[j.name]}`);
+          else fail(j, `GIF frame ${shown[i].index}: delay ${d}, the manifest says ${manifest[i]}`);
+        }
+      }
+      if (UNJUDGED[j.name]) { report.unjudged.push(`${j.name}: ${UNJUDGED[j.name]}`); continue; }
+      const refFiles = fs.existsSync(j.refs) ? fs.readdirSync(j.refs).filter(f => /^\d{3}\.png$/.test(f)) : [];
+      if (!refFiles.length) { report.unjudged.push(`${j.name}: the reference gives no frame`); continue; }
+      let bad = 0, checked = 0;
+      const limit = o['max-frames'] ? +o['max-frames'] : Infinity;
+      const wanted = sampleFrames(shown, runs, i => fs.existsSync(path.join(j.refs, String(i).padStart(3, '0') + '.png')));
+      if (wanted.size < shown.length) report.sampled.push(`${j.name}: ${wanted.size} of ${shown.length} frames`);
+      for (let i = 0; i < shown.length && checked < limit; i++) {
+        if (!wanted.has(i)) continue;
+        const ref = path.join(j.refs, String(i).padStart(3, '0') + '.png');
+        const png = PNG.sync.read(fs.readFileSync(ref));
+        if (png.width !== info.width || png.height !== info.height) { fail(j, 'reference size differs from the screen'); break; }
+        const r = await renderFrame(session, swf, runs[i].first, { frameRate: 240 });
+        const problems = badMessages(r.messages);
+        if (problems.length) fail(j, `frame ${runs[i].first}: player reports ${problems.map(cleanMessage).join('; ')}`);
+        const rendered = PNG.sync.read(r.png);
+        const d = differences(rendered, composite(png), info.width, info.height);
+        checked++;
+        report.frames++;
+        if (d.n) {
+          bad++;
+          if (RULES[j.name]) continue;
+          fail(j, `GIF frame ${shown[i].index} (movie frame ${runs[i].first}): ${d.n} pixels differ, first ${d.first}`);
+        }
+      }
+      if (bad && RULES[j.name]) report.rules.push(`${j.name}: ${bad} frame(s) differ by rule: ${RULES[j.name]}`);
+      report.judged++;
+      console.log(`ok   ${j.name}: ${checked} frame(s)` + (bad && RULES[j.name] ? ` (${bad} differ by rule)` : ''));
+    }
+  } finally {
+    await closeSession(session);
+  }
+  const s = Math.round((performance.now() - t0) / 1000);
+  console.log(`\n${report.judged} files judged, ${report.frames} frames compared, ${report.refused} refused by the decoder, ${s} s`);
+  for (const u of report.unjudged) console.log('not judged: ' + u);
+  for (const r of report.rules) console.log('by rule:    ' + r);
+  for (const r of report.sampled) console.log('sampled:    ' + r);
+  console.log(`${report.judged - new Set(report.failed.map(f => f.split(':')[0])).size} passed, ${new Set(report.failed.map(f => f.split(':')[0])).size} failed`);
+  process.exit(report.failed.length ? 1 : 0);
+}
+
+main().catch(e => { console.error('e2e:', e.stack || e); process.exit(1); });

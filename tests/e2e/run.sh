@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The end-to-end test: converts the corpus GIFs (when ../shared/corpus is
+# there) and the GIFs of selfmade/ with the converter of a build, plays every
+# movie in Ruffle inside headless Chromium and compares the frames; then
+# reads every movie with an independent SWF parser.
+#   bash tests/e2e/run.sh [BUILD_DIR]
+# Ends with "N passed, N failed" (files) and a non-zero status on failure.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+. "$root/tools/deps.sh"
+anivert_install chromium python3-yaswfp || exit 1
+command -v node >/dev/null || anivert_install nodejs npm || exit 1
+cd "$here"
+if [ ! -d node_modules/@ruffle-rs/ruffle ] || [ ! -d node_modules/playwright-core ]; then
+    npm ci --no-audit --no-fund --loglevel=error || exit 1
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+corpus="$root/../shared/corpus"
+args=(--cli "$build/app/anivert-cli" --gifdump "$build/tools/gifdump" --work "$work" --selfmade "$here/selfmade")
+[ -d "$corpus/gifs" ] && args+=(--corpus "$corpus")
+node e2e.mjs "${args[@]}"
+status=$?
+echo "== independent parser"
+/usr/bin/python3 check_yaswfp.py "$work"/*.swf | tail -n 20
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+exit $status
