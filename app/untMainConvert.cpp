@@ -95,6 +95,9 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
             Movie.SetVersion(6);
             Movie.SetCompressed(false);
             Movie.Protect = false;
+            // Frame pictures are packed on all cores while the next frames
+            // are composed.
+            Movie.PackImagesInBackground();
             // Without a global map there is no background colour; it only
             // colours pixels that are transparent anyway.
             const TColor Background = Gif.GlobalColorMap().Count() > 0 ? Gif.BackgroundColor() : 0;

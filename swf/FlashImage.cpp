@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "FlashObjects.h"
+#include "WorkQueue.h"
 
 namespace anivert {
 
@@ -44,6 +45,8 @@ TBMPReader& TFlashImage::Reader() {
 }
 
 void TFlashImage::LoadFile(const std::string& FileName) {
+    FPacking = {};
+    FPictureReleased = false;
     const std::string Ext = UpperExtension(FileName);
     FromJPEG = false;
     HasAlpha = false;
@@ -86,6 +89,8 @@ void TFlashImage::LoadFile(const std::string& FileName) {
 }
 
 void TFlashImage::LoadBMPFromStream(TStream& Stream) {
+    FPacking = {};
+    FPictureReleased = false;
     FromJPEG = false;
     HasAlpha = false;
     Reader().LoadFromStream(Stream);
@@ -135,66 +140,130 @@ void TFlashImage::AnalyseBitmap() {
     DataState = 2;
 }
 
-void TFlashImage::BuildLosslessData() {
-    TBMPReader& R = Reader();
-    const std::int32_t W = FWidth;
-    const std::int32_t H = FHeight;
-    std::vector<std::uint8_t> Raw;
-    const std::size_t PixelBytes = BitmapFormat == 3 ? 1 : BitmapFormat == 4 ? 2 : 4;
-    Raw.reserve(static_cast<std::size_t>(ColorCount) * 4 + static_cast<std::size_t>(PaddedWidth) * PixelBytes * static_cast<std::size_t>(H));
-    if (BitmapFormat == 3) {
-        for (std::int32_t I = 0; I < ColorCount; ++I) {
+namespace {
+
+// What the lossless packing needs besides the pixels.
+struct TLosslessLayout {
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+    std::int32_t PaddedWidth = 0;
+    std::uint8_t BitmapFormat = 0;
+    std::int32_t ColorCount = 0;
+    bool HasAlpha = false;
+};
+
+// The colour table (colour-mapped bitmaps) and the rows, top row first, in
+// the lossless tags' layout, packed with zlib.
+std::vector<std::uint8_t> PackLossless(const TBMPReader& R, const TLosslessLayout& L) {
+    if (R.Width() != L.Width || R.RowCount != L.Height)
+        throw EImageError("The bitmap's pixels are not loaded");
+    const std::int32_t W = L.Width;
+    const std::int32_t H = L.Height;
+    const std::size_t PixelBytes = L.BitmapFormat == 3 ? 1 : L.BitmapFormat == 4 ? 2 : 4;
+    const std::size_t TableBytes = L.BitmapFormat == 3 ? static_cast<std::size_t>(L.ColorCount) * (L.HasAlpha ? 4 : 3) : 0;
+    const std::size_t RowBytes = static_cast<std::size_t>(L.PaddedWidth) * PixelBytes;
+    std::vector<std::uint8_t> Raw(TableBytes + RowBytes * static_cast<std::size_t>(H), 0);
+    std::uint8_t* D = Raw.data();
+    if (L.BitmapFormat == 3) {
+        for (std::int32_t I = 0; I < L.ColorCount; ++I) {
             const TRGBQuad& Q = R.Palette[static_cast<std::size_t>(I)];
-            Raw.push_back(Q.Red);
-            Raw.push_back(Q.Green);
-            Raw.push_back(Q.Blue);
-            if (HasAlpha) Raw.push_back(Q.Alpha);
+            *D++ = Q.Red;
+            *D++ = Q.Green;
+            *D++ = Q.Blue;
+            if (L.HasAlpha) *D++ = Q.Alpha;
         }
     }
-    // Rows go out top row first; a bottom-up bitmap stores it last.
-    for (std::int32_t Out = 0; Out < H; ++Out) {
+    // Rows go out top row first; a bottom-up bitmap stores it last. Padding
+    // bytes stay zero.
+    for (std::int32_t Out = 0; Out < H; ++Out, D += RowBytes) {
         const std::int32_t Y = R.TopDown() ? Out : H - 1 - Out;
         const std::uint8_t* Row = R.Row(Y);
-        switch (BitmapFormat) {
+        std::uint8_t* P = D;
+        switch (L.BitmapFormat) {
             case 3:
-                for (std::int32_t X = 0; X < W; ++X) Raw.push_back(R.IndexAt(X, Y));
-                Raw.insert(Raw.end(), static_cast<std::size_t>(PaddedWidth - W), 0);
+                if (R.BitCount() == 8) std::copy(Row, Row + W, P);
+                else
+                    for (std::int32_t X = 0; X < W; ++X) P[X] = R.IndexAt(X, Y);
                 break;
             case 4:
-                for (std::int32_t X = 0; X < W; ++X) {
-                    Raw.push_back(Row[2 * X + 1]);
-                    Raw.push_back(Row[2 * X]);
+                for (std::int32_t X = 0; X < W; ++X, P += 2) {
+                    P[0] = Row[2 * X + 1];
+                    P[1] = Row[2 * X];
                 }
-                Raw.insert(Raw.end(), static_cast<std::size_t>(PaddedWidth - W) * 2, 0);
                 break;
             case 5:
-                for (std::int32_t X = 0; X < W; ++X) {
-                    const std::uint8_t* P = Row + 3 * X;
-                    Raw.insert(Raw.end(), {0xFF, P[2], P[1], P[0]});
+                for (std::int32_t X = 0; X < W; ++X, P += 4) {
+                    const std::uint8_t* S = Row + 3 * X;
+                    P[0] = 0xFF;
+                    P[1] = S[2];
+                    P[2] = S[1];
+                    P[3] = S[0];
                 }
                 break;
             default:
                 // The player expects colours multiplied by their alpha.
-                for (std::int32_t X = 0; X < W; ++X) {
-                    const std::uint8_t* P = Row + 4 * X;
-                    const unsigned A = P[3];
-                    if (A == 0) {
-                        Raw.insert(Raw.end(), {0, 0, 0, 0});
-                    } else if (A == 255) {
-                        Raw.insert(Raw.end(), {0xFF, P[2], P[1], P[0]});
+                for (std::int32_t X = 0; X < W; ++X, P += 4) {
+                    const std::uint8_t* S = Row + 4 * X;
+                    const unsigned A = S[3];
+                    if (A == 0) continue;  // stays 0, 0, 0, 0
+                    if (A == 255) {
+                        P[0] = 0xFF;
+                        P[1] = S[2];
+                        P[2] = S[1];
+                        P[3] = S[0];
                     } else {
                         auto Mul = [A](unsigned C) { return static_cast<std::uint8_t>((C * A + 127) / 255); };
-                        Raw.insert(Raw.end(), {static_cast<std::uint8_t>(A), Mul(P[2]), Mul(P[1]), Mul(P[0])});
+                        P[0] = static_cast<std::uint8_t>(A);
+                        P[1] = Mul(S[2]);
+                        P[2] = Mul(S[1]);
+                        P[3] = Mul(S[0]);
                     }
                 }
                 break;
         }
     }
-    FData = std::make_unique<TMemoryStream>(ZDeflate(Raw.data(), Raw.size(), -1));
+    return ZDeflate(Raw.data(), Raw.size(), -1);
+}
+
+}  // namespace
+
+void TFlashImage::BuildLosslessData() {
+    // The picture went to a packing job: its bytes are the data.
+    if (FPictureReleased) {
+        Settle();
+        return;
+    }
+    const TLosslessLayout L{FWidth, FHeight, PaddedWidth, BitmapFormat, ColorCount, HasAlpha};
+    FData = std::make_unique<TMemoryStream>(PackLossless(Reader(), L));
     DataState = 2;
 }
 
+void TFlashImage::PackLater(TWorkQueue& Queue) {
+    Settle();
+    if (FromJPEG || DataState != 2 || (FData && FData->Size() > 0) || !FReader) return;
+    const TLosslessLayout L{FWidth, FHeight, PaddedWidth, BitmapFormat, ColorCount, HasAlpha};
+    std::shared_ptr<TBMPReader> Picture(std::move(FReader));
+    FPictureReleased = true;
+    FPacking = Queue.Submit([Picture, L]() mutable {
+        std::vector<std::uint8_t> Bytes = PackLossless(*Picture, L);
+        Picture.reset();  // the decoded picture is not needed any more
+        return Bytes;
+    });
+}
+
+void TFlashImage::Settle() const {
+    if (!FPacking.valid()) return;
+    std::future<std::vector<std::uint8_t>> Pending = std::move(FPacking);
+    FData = std::make_unique<TMemoryStream>(Pending.get());
+}
+
+TStream* TFlashImage::Data() const {
+    Settle();
+    return FData.get();
+}
+
 void TFlashImage::WriteDataTo(TSWFObject&, TBitsEngine& BE) {
+    Settle();
     if (!FromJPEG && (!FData || FData->Size() == 0)) BuildLosslessData();
     if (!FData) return;
     FData->SetPosition(0);
@@ -237,6 +306,9 @@ void TFlashImage::WriteToStream(TBitsEngine& BE) {
 
 void TFlashImage::CopyFrom(const TBasedSWFObject& Source) {
     const auto& S = AssignSource<TFlashImage>(Source, "image");
+    S.Settle();
+    FPacking = {};
+    FPictureReleased = S.FPictureReleased;
     TFlashIDObject::CopyFrom(S);
     FromJPEG = S.FromJPEG;
     ColorCount = S.ColorCount;

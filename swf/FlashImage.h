@@ -2,14 +2,18 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "FlashBase.h"
 #include "ImageReader.h"
 #include "SWFBitmaps.h"
 
 namespace anivert {
+
+class TWorkQueue;
 
 class TFlashImage : public TFlashIDObject {
 public:
@@ -36,15 +40,23 @@ public:
 
     std::int32_t Width() const { return FWidth; }
     std::int32_t Height() const { return FHeight; }
+    // The decoded bitmap. After PackLater it is handed to the packing job
+    // and released once packed: the reader is then empty.
     TBMPReader& Reader();
-    // The prepared bytes: zlib-packed lossless data, or the JPEG bytes.
-    TStream* Data() const { return FData.get(); }
+    // The prepared bytes: zlib-packed lossless data, or the JPEG bytes
+    // (waits for a packing job of PackLater).
+    TStream* Data() const;
 
     void LoadFile(const std::string& FileName);
     // Reads a BMP file image from a stream.
     void LoadBMPFromStream(TStream& Stream);
     // Packs the colour table and pixel rows with zlib into Data.
     void BuildLosslessData();
+    // Packs the lossless data of a loaded bitmap on a worker of Queue; the
+    // bytes are the same as BuildLosslessData's. Errors of the job come out
+    // of the first use of the data. Nothing happens for a JPEG image or one
+    // whose data is already built.
+    void PackLater(TWorkQueue& Queue);
 
     void CopyFrom(const TBasedSWFObject& Source) override;
     std::uint8_t MinVersion() const override { return (HasAlpha || (FromJPEG && HasAlphaData())) ? 3 : 2; }
@@ -53,8 +65,12 @@ public:
 private:
     void AnalyseBitmap();
     void WriteDataTo(TSWFObject& Sender, TBitsEngine& BE);
+    // Takes the result of a packing job, if one is pending.
+    void Settle() const;
+    mutable std::future<std::vector<std::uint8_t>> FPacking;
+    bool FPictureReleased = false;
     std::unique_ptr<TMemoryStream> FAlphaData;
-    std::unique_ptr<TStream> FData;
+    mutable std::unique_ptr<TStream> FData;
     std::unique_ptr<TBMPReader> FReader;
     std::int32_t FWidth = 0;
     std::int32_t FHeight = 0;

@@ -12,6 +12,7 @@ TFlashMovie::TFlashMovie(std::int32_t XMin, std::int32_t YMin, std::int32_t XMax
     : TBasedSWFStream(XMin, YMin, XMax, YMax, FPS, PixelUnits) {}
 
 TFlashMovie::~TFlashMovie() {
+    FPacker.reset();  // jobs not yet started are dropped
     // Objects may refer to one another; free the list before anything else.
     PendingObject.reset();
     ObjectList.clear();
@@ -23,7 +24,13 @@ TSWFRGB& TFlashMovie::BackgroundColor() {
 }
 
 TFlashImage* TFlashMovie::AddImage(const std::string& FileName) {
-    return RegisterCharacter(std::make_unique<TFlashImage>(this, FileName), ImageList);
+    TFlashImage* Image = RegisterCharacter(std::make_unique<TFlashImage>(this, FileName), ImageList);
+    if (FPacker) Image->PackLater(*FPacker);
+    return Image;
+}
+
+void TFlashMovie::PackImagesInBackground(unsigned Threads) {
+    if (!FPacker) FPacker = std::make_unique<TWorkQueue>(Threads);
 }
 
 TFlashShape* TFlashMovie::AddShape(std::unique_ptr<TFlashShape> Shape) {

@@ -12,6 +12,7 @@
 #include "FlashShape.h"
 #include "SWFObjects.h"
 #include "SWFStreams.h"
+#include "WorkQueue.h"
 
 namespace anivert {
 
@@ -49,6 +50,11 @@ public:
 
     // A bitmap character from a BMP or JPEG file.
     TFlashImage* AddImage(const std::string& FileName);
+    // From now on the lossless data of every bitmap added is packed on
+    // worker threads (Threads 0: one per hardware thread) while the caller
+    // goes on, and each decoded picture is released once packed. The movie's
+    // bytes are the same; MakeStream waits for the jobs.
+    void PackImagesInBackground(unsigned Threads = 0);
     // Registers Shape, or a new empty shape of this movie when none is given.
     TFlashShape* AddShape(std::unique_ptr<TFlashShape> Shape = nullptr);
     // A rectangle outline in the caller's units, ready for a fill.
@@ -75,6 +81,7 @@ protected:
 
 private:
     std::unique_ptr<TSWFRGB> FBackgroundColor;
+    std::unique_ptr<TWorkQueue> FPacker;
 };
 
 }  // namespace anivert
