@@ -1,0 +1,461 @@
+// The conversion benchmark: converts a fixed set of GIF files with
+// anivert-cli and reports, per file, our wall time, peak memory and movie
+// size; beside them ffmpeg's conversion of the same GIF into an SWF (lossy
+// video, no transparency) and the floor of our design measured in the same
+// run: decoding the GIF with giflib and deflating every frame's pixels
+// (32 bits each, the frame's rectangle) with zlib at the default level.
+//
+//   bench_convert --cli build/app/anivert-cli [--corpus DIR] [--runs N]
+//                 [--results FILE] [--only NAME]
+//   bench_convert --generate DIR   (writes the generated GIFs into DIR, for profiling)
+//
+// Times are the best of N runs (default 3); memory is the largest peak
+// resident set of the child processes.
+#include <gif_lib.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const CorpusFiles[] = {
+    "glide_opaque_gif.gif",
+    "glide_transparent_gif.gif",
+    "glide_interlaced_transparent_gif.gif",
+    "agd_anim_flag_ok_large.gif",
+    "imggif_sample_big.gif",
+    "its_e6aa0c45a13dd7fc94f7b5451bd89bf4.gif",
+    "pillow_iss634.gif",
+    "pillow_chi.gif",
+    "agd_led7.gif",
+    "its_f617c7af7f36296a37ddb419b828099c.gif",
+    "nsgif_waves.gif",
+};
+
+struct TRun {
+    bool Ok = false;
+    double Seconds = 0;
+    long PeakKiB = 0;
+    std::uintmax_t Size = 0;
+};
+
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point Start) {
+    return std::chrono::duration<double>(Clock::now() - Start).count();
+}
+
+// Runs a program with its output discarded; its wall time and peak RSS.
+TRun Spawn(const std::vector<std::string>& Args) {
+    std::vector<char*> Argv;
+    for (const auto& A : Args) Argv.push_back(const_cast<char*>(A.c_str()));
+    Argv.push_back(nullptr);
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addopen(&Actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, 2, "/dev/null", O_WRONLY, 0);
+    TRun Run;
+    const auto Start = Clock::now();
+    pid_t Pid = 0;
+    const int Err = posix_spawnp(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    if (Err != 0) return Run;
+    int Status = 0;
+    rusage Usage{};
+    if (wait4(Pid, &Status, 0, &Usage) != Pid) return Run;
+    Run.Seconds = Since(Start);
+    Run.PeakKiB = Usage.ru_maxrss;
+    Run.Ok = WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+    return Run;
+}
+
+// Best time and largest peak of Runs runs; the size of Output after the last.
+TRun Measure(const std::vector<std::string>& Args, const fs::path& Output, int Runs) {
+    TRun Best;
+    for (int I = 0; I < Runs; ++I) {
+        std::error_code Ec;
+        fs::remove(Output, Ec);
+        const TRun R = Spawn(Args);
+        if (!R.Ok) return R;
+        Best.Seconds = I == 0 ? R.Seconds : std::min(Best.Seconds, R.Seconds);
+        Best.PeakKiB = std::max(Best.PeakKiB, R.PeakKiB);
+    }
+    std::error_code Ec;
+    Best.Size = fs::file_size(Output, Ec);
+    Best.Ok = !Ec;
+    return Best;
+}
+
+// ----- the floor: giflib decoding plus zlib deflating the frames' pixels
+
+struct TFloor {
+    bool Ok = false;
+    double Seconds = 0;
+    std::uintmax_t Size = 0;  // the deflated pixels of every frame
+    int Frames = 0;
+    int Width = 0, Height = 0;
+};
+
+TFloor FloorOnce(const std::string& Path) {
+    TFloor F;
+    const auto Start = Clock::now();
+    int Error = 0;
+    GifFileType* Gif = DGifOpenFileName(Path.c_str(), &Error);
+    if (!Gif) return F;
+    if (DGifSlurp(Gif) != GIF_OK && Gif->ImageCount == 0) {
+        DGifCloseFile(Gif, &Error);
+        return F;
+    }
+    F.Width = Gif->SWidth;
+    F.Height = Gif->SHeight;
+    F.Frames = Gif->ImageCount;
+    std::vector<std::uint8_t> Pixels;
+    std::vector<Bytef> Packed;
+    for (int I = 0; I < Gif->ImageCount; ++I) {
+        const SavedImage& Image = Gif->SavedImages[I];
+        const ColorMapObject* Map = Image.ImageDesc.ColorMap ? Image.ImageDesc.ColorMap : Gif->SColorMap;
+        GraphicsControlBlock Gcb{};
+        Gcb.TransparentColor = NO_TRANSPARENT_COLOR;
+        DGifSavedExtensionToGCB(Gif, I, &Gcb);
+        const std::size_t Count = static_cast<std::size_t>(Image.ImageDesc.Width) * Image.ImageDesc.Height;
+        if (!Image.RasterBits || Count == 0) continue;
+        Pixels.resize(Count * 4);
+        for (std::size_t P = 0; P < Count; ++P) {
+            const int Index = Image.RasterBits[P];
+            std::uint8_t* Out = &Pixels[P * 4];
+            if (Index == Gcb.TransparentColor || !Map || Index >= Map->ColorCount) {
+                Out[0] = Out[1] = Out[2] = Out[3] = 0;
+            } else {
+                const GifColorType& C = Map->Colors[Index];
+                Out[0] = 255;
+                Out[1] = C.Red;
+                Out[2] = C.Green;
+                Out[3] = C.Blue;
+            }
+        }
+        uLongf Len = compressBound(static_cast<uLong>(Pixels.size()));
+        Packed.resize(Len);
+        if (compress2(Packed.data(), &Len, Pixels.data(), static_cast<uLong>(Pixels.size()), Z_DEFAULT_COMPRESSION) !=
+            Z_OK) {
+            DGifCloseFile(Gif, &Error);
+            return F;
+        }
+        F.Size += Len;
+    }
+    DGifCloseFile(Gif, &Error);
+    F.Seconds = Since(Start);
+    F.Ok = true;
+    return F;
+}
+
+TFloor Floor(const std::string& Path, int Runs) {
+    TFloor Best;
+    for (int I = 0; I < Runs; ++I) {
+        const TFloor F = FloorOnce(Path);
+        if (!F.Ok) return F;
+        const double Seconds = I == 0 ? F.Seconds : std::min(Best.Seconds, F.Seconds);
+        Best = F;
+        Best.Seconds = Seconds;
+    }
+    return Best;
+}
+
+// ----- generated files
+
+struct TGifWriter {
+    GifFileType* Gif = nullptr;
+    explicit TGifWriter(const std::string& Path, int Width, int Height, const ColorMapObject* Map) {
+        int Error = 0;
+        Gif = EGifOpenFileName(Path.c_str(), false, &Error);
+        if (!Gif) throw std::runtime_error("cannot write " + Path);
+        EGifSetGifVersion(Gif, true);
+        if (EGifPutScreenDesc(Gif, Width, Height, 8, 0, Map) != GIF_OK) throw std::runtime_error("screen");
+        // Loop forever.
+        const unsigned char App[] = "NETSCAPE2.0";
+        const unsigned char Loop[] = {1, 0, 0};
+        EGifPutExtensionLeader(Gif, APPLICATION_EXT_FUNC_CODE);
+        EGifPutExtensionBlock(Gif, 11, App);
+        EGifPutExtensionBlock(Gif, 3, Loop);
+        EGifPutExtensionTrailer(Gif);
+    }
+    void Frame(int Left, int Top, int Width, int Height, int Delay, int Disposal, int Transparent,
+               const std::vector<GifPixelType>& Pixels) {
+        GraphicsControlBlock Gcb{};
+        Gcb.DisposalMode = Disposal;
+        Gcb.DelayTime = Delay;
+        Gcb.TransparentColor = Transparent;
+        GifByteType Ext[4];
+        const size_t Len = EGifGCBToExtension(&Gcb, Ext);
+        EGifPutExtension(Gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(Len), Ext);
+        if (EGifPutImageDesc(Gif, Left, Top, Width, Height, false, nullptr) != GIF_OK)
+            throw std::runtime_error("image");
+        for (int Y = 0; Y < Height; ++Y)
+            if (EGifPutLine(Gif, const_cast<GifPixelType*>(&Pixels[static_cast<std::size_t>(Y) * Width]), Width) !=
+                GIF_OK)
+                throw std::runtime_error("line");
+    }
+    ~TGifWriter() {
+        int Error = 0;
+        if (Gif) EGifCloseFile(Gif, &Error);
+    }
+};
+
+ColorMapObject* MakePalette() {
+    ColorMapObject* Map = GifMakeMapObject(256, nullptr);
+    for (int I = 0; I < 256; ++I) {
+        Map->Colors[I].Red = static_cast<GifByteType>((I * 37) & 255);
+        Map->Colors[I].Green = static_cast<GifByteType>((I * 91 + 40) & 255);
+        Map->Colors[I].Blue = static_cast<GifByteType>(255 - I);
+    }
+    return Map;
+}
+
+// 500 x 500, 100 full-screen frames: moving rings and stripes, so that
+// every frame differs from the one before over most of the screen.
+void MakeFullFrames(const std::string& Path) {
+    ColorMapObject* Map = MakePalette();
+    {
+        TGifWriter W(Path, 500, 500, Map);
+        std::vector<GifPixelType> Pixels(500 * 500);
+        for (int F = 0; F < 100; ++F) {
+            for (int Y = 0; Y < 500; ++Y)
+                for (int X = 0; X < 500; ++X) {
+                    const int Dx = X - 250 - F, Dy = Y - 250 + F / 2;
+                    const int Ring = static_cast<int>(std::sqrt(static_cast<double>(Dx * Dx + Dy * Dy))) / 3;
+                    Pixels[static_cast<std::size_t>(Y) * 500 + X] =
+                        static_cast<GifPixelType>((Ring + (X + Y + 4 * F) / 16) & 255);
+                }
+            W.Frame(0, 0, 500, 500, 4, 1, NO_TRANSPARENT_COLOR, Pixels);
+        }
+    }
+    GifFreeMapObject(Map);
+}
+
+// A 1000 x 800 screen with 300 small frames (40 x 40, partly transparent)
+// moving over it, each left in place.
+void MakeSmallFrames(const std::string& Path) {
+    ColorMapObject* Map = MakePalette();
+    {
+        TGifWriter W(Path, 1000, 800, Map);
+        std::vector<GifPixelType> Background(1000 * 800);
+        for (int Y = 0; Y < 800; ++Y)
+            for (int X = 0; X < 1000; ++X)
+                Background[static_cast<std::size_t>(Y) * 1000 + X] = static_cast<GifPixelType>(((X / 50) + (Y / 50)) & 15);
+        W.Frame(0, 0, 1000, 800, 2, 1, NO_TRANSPARENT_COLOR, Background);
+        std::vector<GifPixelType> Pixels(40 * 40);
+        for (int F = 1; F < 300; ++F) {
+            const int Left = (F * 53) % 960, Top = (F * 29) % 760;
+            for (int Y = 0; Y < 40; ++Y)
+                for (int X = 0; X < 40; ++X) {
+                    const int Dx = X - 20, Dy = Y - 20;
+                    Pixels[static_cast<std::size_t>(Y) * 40 + X] =
+                        Dx * Dx + Dy * Dy > 400 ? 255 : static_cast<GifPixelType>(16 + (F + X + Y) % 200);
+                }
+            W.Frame(Left, Top, 40, 40, 2, 1, 255, Pixels);
+        }
+    }
+    GifFreeMapObject(Map);
+}
+
+// ----- report
+
+std::string Fixed(double V, int Digits) {
+    std::ostringstream S;
+    S << std::fixed << std::setprecision(Digits) << V;
+    return S.str();
+}
+
+std::string Kib(std::uintmax_t Bytes) { return Fixed(static_cast<double>(Bytes) / 1024.0, 0); }
+
+struct TRow {
+    std::string Name;
+    std::string Shape;  // WxH, frames
+    TRun Ours, Ffmpeg;
+    TFloor Floor;
+};
+
+std::string CpuName() {
+    std::ifstream F("/proc/cpuinfo");
+    std::string Line;
+    while (std::getline(F, Line))
+        if (Line.rfind("model name", 0) == 0) {
+            const auto P = Line.find(':');
+            return P == std::string::npos ? Line : Line.substr(P + 2);
+        }
+    return "unknown";
+}
+
+std::string Report(const std::vector<TRow>& Rows, int Runs) {
+    std::ostringstream S;
+    const std::time_t Now = std::time(nullptr);
+    char Date[64];
+    std::strftime(Date, sizeof Date, "%Y-%m-%d %H:%M UTC", std::gmtime(&Now));
+    S << "# Conversion benchmark\n\n"
+      << "Run on " << Date << ", " << CpuName() << ", " << sysconf(_SC_NPROCESSORS_ONLN)
+      << " cores; best of " << Runs << " runs per figure.\n\n"
+      << "- ours: `anivert-cli` converting the GIF into a movie (wall time, peak RSS of the process, movie size)\n"
+      << "- floor: giflib `DGifSlurp` plus zlib `compress2` at the default level of each frame's pixels "
+         "(32 bits, the frame's rectangle), in one thread\n"
+      << "- ffmpeg: `ffmpeg -i x.gif x.swf` (lossy video, no transparency)\n\n"
+      << "| file | screen, frames | ours s | peak MiB | movie KiB | floor s | floor KiB | ffmpeg s | ffmpeg KiB "
+         "| ours/floor | ours/ffmpeg |\n"
+      << "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+    double OursTotal = 0, FloorTotal = 0, FfmpegTotal = 0;
+    for (const auto& R : Rows) {
+        S << "| " << R.Name << " | " << R.Shape << " | ";
+        if (R.Ours.Ok)
+            S << Fixed(R.Ours.Seconds, 3) << " | " << Fixed(R.Ours.PeakKiB / 1024.0, 1) << " | " << Kib(R.Ours.Size);
+        else
+            S << "failed | | ";
+        S << " | ";
+        if (R.Floor.Ok)
+            S << Fixed(R.Floor.Seconds, 3) << " | " << Kib(R.Floor.Size);
+        else
+            S << "failed | ";
+        S << " | ";
+        if (R.Ffmpeg.Ok)
+            S << Fixed(R.Ffmpeg.Seconds, 3) << " | " << Kib(R.Ffmpeg.Size);
+        else
+            S << "failed | ";
+        S << " | ";
+        S << (R.Ours.Ok && R.Floor.Ok && R.Floor.Seconds > 0 ? Fixed(R.Ours.Seconds / R.Floor.Seconds, 2) : "-");
+        S << " | ";
+        S << (R.Ours.Ok && R.Ffmpeg.Ok ? Fixed(R.Ours.Seconds / R.Ffmpeg.Seconds, 2) : "-");
+        S << " |\n";
+        if (R.Ours.Ok && R.Floor.Ok && R.Ffmpeg.Ok) {
+            OursTotal += R.Ours.Seconds;
+            FloorTotal += R.Floor.Seconds;
+            FfmpegTotal += R.Ffmpeg.Seconds;
+        }
+    }
+    if (FloorTotal > 0 && FfmpegTotal > 0)
+        S << "| **all** | | " << Fixed(OursTotal, 3) << " | | | " << Fixed(FloorTotal, 3) << " | | "
+          << Fixed(FfmpegTotal, 3) << " | | " << Fixed(OursTotal / FloorTotal, 2) << " | "
+          << Fixed(OursTotal / FfmpegTotal, 2) << " |\n";
+    return S.str();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string Cli = "build/app/anivert-cli";
+    std::string Corpus = ANIVERT_SHARED_DIR "/corpus/gifs";
+    std::string Results;
+    std::string Only;
+    std::string GenerateInto;
+    int Runs = 3;
+    for (int I = 1; I < argc; ++I) {
+        const std::string A = argv[I];
+        auto Next = [&]() -> std::string {
+            if (I + 1 >= argc) {
+                std::cerr << A << " needs a value\n";
+                std::exit(2);
+            }
+            return argv[++I];
+        };
+        if (A == "--cli") Cli = Next();
+        else if (A == "--corpus") Corpus = Next();
+        else if (A == "--runs") Runs = std::max(1, std::atoi(Next().c_str()));
+        else if (A == "--results") Results = Next();
+        else if (A == "--only") Only = Next();
+        else if (A == "--generate") GenerateInto = Next();
+        else {
+            std::cerr << "usage: bench_convert [--cli PATH] [--corpus DIR] [--runs N] [--results FILE] [--only NAME]\n"
+                         "       bench_convert --generate DIR\n";
+            return 2;
+        }
+    }
+    if (!GenerateInto.empty()) {
+        MakeFullFrames((fs::path(GenerateInto) / "generated_500x500_100_full.gif").string());
+        MakeSmallFrames((fs::path(GenerateInto) / "generated_1000x800_300_small.gif").string());
+        return 0;
+    }
+    Cli = fs::absolute(Cli).string();
+    if (access(Cli.c_str(), X_OK) != 0) {
+        std::cerr << "no converter at " << Cli << "\n";
+        return 2;
+    }
+
+    char Template[] = "/tmp/anivert-bench-XXXXXX";
+    if (!mkdtemp(Template)) {
+        std::cerr << "cannot make a temporary folder\n";
+        return 2;
+    }
+    const fs::path Work = Template;
+    const fs::path Out = Work / "out";
+    fs::create_directories(Out);
+
+    std::vector<fs::path> Files;
+    for (const char* Name : CorpusFiles) {
+        const fs::path P = fs::path(Corpus) / Name;
+        if (fs::exists(P)) Files.push_back(P);
+        else std::cerr << "not in the corpus, left out: " << Name << "\n";
+    }
+    try {
+        MakeFullFrames((Work / "generated_500x500_100_full.gif").string());
+        MakeSmallFrames((Work / "generated_1000x800_300_small.gif").string());
+    } catch (const std::exception& E) {
+        std::cerr << "cannot generate the test GIFs: " << E.what() << "\n";
+        return 2;
+    }
+    Files.push_back(Work / "generated_500x500_100_full.gif");
+    Files.push_back(Work / "generated_1000x800_300_small.gif");
+
+    std::vector<TRow> Rows;
+    for (const auto& File : Files) {
+        const std::string Stem = File.stem().string();
+        if (!Only.empty() && Stem.find(Only) == std::string::npos) continue;
+        TRow Row;
+        Row.Name = Stem;
+        std::cerr << Stem << " ..." << std::flush;
+        Row.Floor = Floor(File.string(), Runs);
+        Row.Shape = std::to_string(Row.Floor.Width) + "x" + std::to_string(Row.Floor.Height) + ", " +
+                    std::to_string(Row.Floor.Frames);
+        Row.Ours = Measure({Cli, "-q", "-o", Out.string(), File.string()}, Out / (Stem + ".swf"), Runs);
+        Row.Ffmpeg = Measure({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", File.string(),
+                              (Out / (Stem + "-ffmpeg.swf")).string()},
+                             Out / (Stem + "-ffmpeg.swf"), Runs);
+        std::cerr << " ours " << Fixed(Row.Ours.Seconds, 3) << " s, floor " << Fixed(Row.Floor.Seconds, 3)
+                  << " s, ffmpeg " << Fixed(Row.Ffmpeg.Seconds, 3) << " s\n";
+        Rows.push_back(Row);
+    }
+    std::error_code Ec;
+    fs::remove_all(Work, Ec);
+
+    const std::string Text = Report(Rows, Runs);
+    std::cout << Text;
+    if (!Results.empty()) {
+        std::ofstream F(Results);
+        F << Text;
+        if (!F) {
+            std::cerr << "cannot write " << Results << "\n";
+            return 1;
+        }
+    }
+    return 0;
+}
