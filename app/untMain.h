@@ -105,6 +105,10 @@ public:
 
     // The conversion of one GIF; true when the movie exists afterwards.
     bool ConvertNow(const std::string& GifPath, const std::string& SubFolder);
+    // When the URL edit is enabled and holds a URL other than the default
+    // text: a button over the whole stage, placed above the FrameCount
+    // frames' images, that opens the URL in a new window on release.
+    void AddLink(TFlashMovie& Movie, int Width, int Height, int FrameCount);
     // Writes the test page beside the movie and opens it.
     void ShowHTML(const std::string& SwfPath, const std::string& WidthText, const std::string& HeightText,
                   bool Transparent);
