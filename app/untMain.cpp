@@ -96,7 +96,7 @@ void TfrmMain::FormCreate() {
         CommandLineMode = true;
         const std::string Folder = ExtractFilePath(Args[0]);
         if (!Folder.empty()) OutputFolder = Folder;
-        ConvertNow(Args[0], std::string());
+        LastJobSucceeded = ConvertNow(Args[0], std::string());
     }
 }
 

@@ -87,6 +87,8 @@ public:
     bool Dragging = false;
     std::int16_t DragX = 0;
     std::int16_t DragY = 0;
+    // The conversion of command-line mode made its movie.
+    bool LastJobSucceeded = false;
     // The first frame of the GIF converted last was transparent.
     bool FirstFrameTransparent = false;
     // Single mode writes and opens the test page after a conversion.
