@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "AppInfo.h"
@@ -166,6 +167,16 @@ void TMainWindow::Build() {
     RzB->setRange(0, 100);
     RzB->setTextVisible(false);
     RzB->hide();
+    // The panes: file position and progress 120 wide each, the text pane
+    // takes the rest (and the progress bar's room while it is hidden).
+    auto* Panes = new QHBoxLayout(RzSB1);
+    Panes->setContentsMargins(0, 0, 0, 0);
+    Panes->setSpacing(0);
+    RzP2->setFixedWidth(120);
+    RzB->setFixedWidth(120);
+    Panes->addWidget(RzP2);
+    Panes->addWidget(RzB);
+    Panes->addWidget(RzP, 1);
     LayOut();
 }
 
@@ -185,10 +196,6 @@ void TMainWindow::LayOut() {
     GroupBox2->setGeometry(444 + DX, 276, 332, 79);
     const int W = FClient->width(), H = FClient->height();
     RzSB1->setGeometry(0, H - 19, W, 19);
-    RzP2->setGeometry(0, 0, 120, 19);
-    RzB->setGeometry(120, 2, 120, 15);
-    const int RestLeft = RzB->isHidden() ? 120 : 240;
-    RzP->setGeometry(RestLeft, 0, W - RestLeft, 19);
 }
 
 void TMainWindow::resizeEvent(QResizeEvent* Event) {
@@ -205,7 +212,6 @@ void TMainWindow::Wire() {
         } catch (const std::exception& E) {
             FForm->Platform.MessageBox(E.what(), TfrmMain::Title, TMsgIcon::Error, TMsgButtons::OK);
         }
-        LayOut();
     });
     connect(btnSelectFolder, &QPushButton::clicked, this, [&F] { F.btnSelectFolderClick(); });
     connect(TBItem1, &QAction::triggered, this, [&F] { F.TBItem1Click(); });
@@ -224,7 +230,8 @@ void TMainWindow::Wire() {
 
 bool TMainWindow::eventFilter(QObject* Watched, QEvent* Event) {
     // The window sees keys before its controls: Escape aborts a run.
-    if (Event->type() == QEvent::KeyPress && isActiveWindow()) {
+    auto* Target = qobject_cast<QWidget*>(Watched);
+    if (Event->type() == QEvent::KeyPress && Target && Target->window() == this) {
         auto* Key = static_cast<QKeyEvent*>(Event);
         if (Key->key() == Qt::Key_Escape && FForm) FForm->FormKeyPress(27);
     }

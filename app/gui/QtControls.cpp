@@ -9,6 +9,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "GIFImage.h"
 #include "PreviewPlayer.h"
@@ -86,6 +87,18 @@ constexpr int FilledRole = Qt::UserRole + 1;
 
 std::string PathOf(const QTreeWidgetItem* Item) { return Item ? S(Item->data(0, PathRole).toString()) : std::string(); }
 
+// Whether a folder holds a folder: the node shows an opener only then.
+bool HasSubFolder(const std::string& Path) {
+    std::error_code Ec;
+    for (std::filesystem::directory_iterator It(Path, std::filesystem::directory_options::skip_permission_denied, Ec),
+         End;
+         !Ec && It != End; It.increment(Ec)) {
+        std::error_code E2;
+        if (It->is_directory(E2)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 TQtFolderTree::TQtFolderTree(QTreeWidget* Tree) : FTree(Tree) {
@@ -109,8 +122,10 @@ void TQtFolderTree::Populate(QTreeWidgetItem* Item) {
     const auto Subs = ListSubFolders(Path);
     for (const std::string& Name : Subs) {
         auto* Child = new QTreeWidgetItem(Item, QStringList{Q(Name)});
-        Child->setData(0, PathRole, Q(IncludeTrailingDelim(Path) + Name));
-        Child->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        const std::string ChildPath = IncludeTrailingDelim(Path) + Name;
+        Child->setData(0, PathRole, Q(ChildPath));
+        Child->setChildIndicatorPolicy(HasSubFolder(ChildPath) ? QTreeWidgetItem::ShowIndicator
+                                                               : QTreeWidgetItem::DontShowIndicator);
     }
     if (Subs.empty()) Item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
