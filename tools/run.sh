@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the converter, and converts the bundled
-# sample GIF into out/sample.swf with its test page out/sample.html.
+# Installs what is missing, builds the converter and the desktop program,
+# and converts the bundled sample GIF into out/sample.swf with its test page
+# out/sample.html. With --window, and a display, it then opens the main
+# window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
@@ -10,3 +12,9 @@ cmake --build build -j"$(nproc)"
 mkdir -p out
 ./build/app/anivert-cli --test-page -o out samples/sample.gif
 ./build/tools/swfdump out/sample.swf | head -n 8
+if [ "${1:-}" = "--window" ]; then
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        exec ./build/app/anivert
+    fi
+    echo "no display: the window cannot open (./build/app/anivert FILE.gif converts without one)"
+fi
