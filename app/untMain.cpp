@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "GIFImage.h"
 #include "Streams.h"
 
 namespace anivert {
@@ -22,6 +23,9 @@ TMainControls& TfrmMain::Prepare() {
     if (!C.RzB) C.RzB = std::make_unique<TProgressBar>();
     if (!C.btnStart) C.btnStart = std::make_unique<TButton>();
     if (!C.JamPathLabel1) C.JamPathLabel1 = std::make_unique<TLabel>();
+    if (!C.ChB1) C.ChB1 = std::make_unique<TCheckBox>();
+    if (!C.Image1) C.Image1 = std::make_unique<TPreviewImage>();
+    if (!C.BPanel1) C.BPanel1 = std::make_unique<TPreviewBox>();
     if (!C.Window) {
         C.Window = std::make_unique<TWindowFrame>();
         C.Window->SetWidth(DesignWidth);
@@ -44,7 +48,10 @@ TfrmMain::TfrmMain(TPlatform& APlatform, TMainControls Controls)
       RzB(*FControls.RzB),
       btnStart(*FControls.btnStart),
       JamPathLabel1(*FControls.JamPathLabel1),
-      Window(*FControls.Window) {
+      Window(*FControls.Window),
+      ChB1(*FControls.ChB1),
+      Image1(*FControls.Image1),
+      BPanel1(*FControls.BPanel1) {
     // The window's design state: single mode, the default link text, the
     // Start button disabled, the progress bar hidden.
     RBSingle.SetChecked(true);
@@ -52,6 +59,9 @@ TfrmMain::TfrmMain(TPlatform& APlatform, TMainControls Controls)
     EURL.SetText(DefaultURL);
     btnStart.SetEnabled(false);
     RzB.SetVisible(false);
+    // The preview is always on.
+    ChB1.SetChecked(true);
+    ChB1.SetVisible(false);
     FTree.OnChange = [this] {
         FTreeChange();
         LV1.Refresh();
@@ -161,10 +171,73 @@ void TfrmMain::LV1SelectItem(int Index, bool Selected) {
         Platform.ProcessMessages();
         SelectedIndex = static_cast<std::int16_t>(Index);
         RzP2.SetText("File: " + std::to_string(Index + 1) + "/" + std::to_string(LV1.RowCount()));
-    } else if (RBSingle.Checked()) {
-        btnStart.SetEnabled(false);
+        if (ChB1.Checked()) ShowPreView(Image1, LV1.RowPath(Index), BPanel1);
+    } else {
+        ShowPreView(Image1, std::string(), BPanel1);
+        if (RBSingle.Checked()) btnStart.SetEnabled(false);
     }
 }
+
+// ------------------------------------------------------------ preview
+
+void TfrmMain::ShowPreView(TPreviewImage& Image, const std::string& FileName, TPreviewBox& Box) {
+    auto Gif = std::make_unique<TGIFImage>();
+    bool Loaded = false;
+    if (!FileName.empty() && Platform.FileExists(FileName)) {
+        try {
+            Gif->LoadFile(FileName);
+            Loaded = true;
+        } catch (const std::exception&) {
+            // A damaged file gives an empty preview, without a message.
+        }
+    }
+    if (!Loaded) {
+        Image.SetPicture(nullptr);
+        Image.SetBounds(0, 0, 10, 10);
+        Box.SetContentSize(10, 10);
+        Image.SetCursor(TCursorKind::Default);
+        return;
+    }
+    const std::int32_t W = Gif->Width(), H = Gif->Height();
+    // The picture control takes the loaded image itself: a copy would be
+    // the same frames, maps and extensions.
+    Image.SetPicture(std::move(Gif));
+    const std::int32_t Left = W < Box.ClientWidth() ? (Box.ClientWidth() - W) / 2 : 0;
+    const std::int32_t Top = H < Box.ClientHeight() ? (Box.ClientHeight() - H) / 2 : 0;
+    Image.SetBounds(Left, Top, W, H);
+    Box.SetContentSize(Left + W, Top + H);
+    Image.SetCursor(Box.HorzScrollBarVisible() || Box.VertScrollBarVisible() ? TCursorKind::HandPoint
+                                                                             : TCursorKind::Default);
+}
+
+void TfrmMain::ChB1Click() {
+    if (ChB1.Checked() && SelectedIndex >= 0 && SelectedIndex < LV1.RowCount())
+        ShowPreView(Image1, LV1.RowPath(SelectedIndex), BPanel1);
+    else
+        ShowPreView(Image1, std::string(), BPanel1);
+}
+
+void TfrmMain::Image1MouseDown(std::int32_t X, std::int32_t Y) {
+    if (Image1.Cursor() != TCursorKind::HandPoint) return;
+    Dragging = true;
+    DragX = static_cast<std::int16_t>(X);
+    DragY = static_cast<std::int16_t>(Y);
+}
+
+void TfrmMain::Image1MouseMove(std::int32_t X, std::int32_t Y) {
+    if (!Dragging) return;
+    BPanel1.SetHorzPosition(BPanel1.HorzPosition() + DragX - X);
+    BPanel1.SetVertPosition(BPanel1.VertPosition() + DragY - Y);
+}
+
+void TfrmMain::Image1MouseUp() { Dragging = false; }
+
+void TfrmMain::ShowHint(const std::string& Hint) {
+    const std::size_t Bar = Hint.find('|');
+    RzP.SetText(Bar == std::string::npos ? Hint : Hint.substr(Bar + 1));
+}
+
+void TfrmMain::About1Click() { Platform.ShowAbout(); }
 
 namespace {
 

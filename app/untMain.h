@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Platform.h"
+#include "Preview.h"
 
 namespace anivert {
 
@@ -31,6 +32,9 @@ struct TMainControls {
     std::unique_ptr<TButton> btnStart;
     std::unique_ptr<TLabel> JamPathLabel1;
     std::unique_ptr<TWindowFrame> Window;
+    std::unique_ptr<TCheckBox> ChB1;
+    std::unique_ptr<TPreviewImage> Image1;
+    std::unique_ptr<TPreviewBox> BPanel1;
 };
 
 class TfrmMain {
@@ -69,6 +73,9 @@ public:
     TButton& btnStart;
     TLabel& JamPathLabel1;
     TWindowFrame& Window;
+    TCheckBox& ChB1;
+    TPreviewImage& Image1;
+    TPreviewBox& BPanel1;
 
     // State.
     std::string OutputFolder;
@@ -103,8 +110,26 @@ public:
     void RBSingleClick();
     void LV1SelectItem(int Index, bool Selected);
 
+    // The preview.
+    // Shows the GIF FileName in Image, centred in Box when smaller; an empty
+    // name, a missing file or one that does not load clears the preview.
+    void ShowPreView(TPreviewImage& Image, const std::string& FileName, TPreviewBox& Box);
+    void ChB1Click();
+    // Drag-scrolling of a preview larger than its box; X, Y in the
+    // picture's coordinates.
+    void Image1MouseDown(std::int32_t X, std::int32_t Y);
+    void Image1MouseMove(std::int32_t X, std::int32_t Y);
+    void Image1MouseUp();
+    // The application's hint changed: the status pane shows its long part.
+    void ShowHint(const std::string& Hint);
+    void About1Click();
+
     // The conversion of one GIF; true when the movie exists afterwards.
     bool ConvertNow(const std::string& GifPath, const std::string& SubFolder);
+    // When the URL edit is enabled and holds a URL other than the default
+    // text: a button over the whole stage, placed above the FrameCount
+    // frames' images, that opens the URL in a new window on release.
+    void AddLink(TFlashMovie& Movie, int Width, int Height, int FrameCount);
     // Writes the test page beside the movie and opens it.
     void ShowHTML(const std::string& SwfPath, const std::string& WidthText, const std::string& HeightText,
                   bool Transparent);

@@ -1,5 +1,6 @@
 // The conversion job of the main window: one GIF file into one movie.
 #include <random>
+#include <stdexcept>
 
 #include "Bitmap32.h"
 #include "FlashObjects.h"
@@ -33,6 +34,23 @@ private:
 };
 
 }  // namespace
+
+void TfrmMain::AddLink(TFlashMovie& Movie, int Width, int Height, int FrameCount) {
+    if (!EURL.Enabled()) return;
+    const std::string URL = EURL.Text();
+    if (URL.empty() || URL == DefaultURL) return;
+    if (FrameCount > 32767) throw std::runtime_error("The GIF has more frames than a movie can place (32767)");
+    TFlashButton* Button = Movie.AddButton(false, true);
+    // The invisible rectangle covers the whole stage, the last row and
+    // column of pixels included.
+    TFlashShape* Shape = Movie.AddRectangle(0, 0, Width, Height);
+    Shape->SetSolidFill(0, 0, 0, 0);
+    Button->AddRecord(*Shape, bsUp | bsHitTest, 1);
+    Button->AddRecord(*Shape, bsOver | bsHitTest, 1);
+    Button->AddRecord(*Shape, bsDown | bsHitTest, 1);
+    Button->OnReleaseActions().GetURL(URL, "_blank");
+    Movie.PlaceObject(Button, static_cast<std::uint16_t>(2 * FrameCount));
+}
 
 bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFolder) {
     const bool Single = RBSingle.Checked();
@@ -101,6 +119,8 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
             // Without a global map there is no background colour; it only
             // colours pixels that are transparent anyway.
             const TColor Background = Gif.GlobalColorMap().Count() > 0 ? Gif.BackgroundColor() : 0;
+            // 12. The link, above every frame image.
+            AddLink(Movie, Width, Height, Gif.Images.Count());
             // 13. The frames, then the file.
             TBitmap32 Surface;
             {

@@ -85,6 +85,8 @@ public:
     virtual std::int64_t FileSize(const std::string& Path) = 0;
     virtual std::string ExecutablePath() = 0;
     virtual std::vector<std::string> CommandLineArgs() = 0;
+    // Shows the about box modally; nothing where there is no window.
+    virtual void ShowAbout() {}
 };
 
 // ------------------------------------------------------------ controls
@@ -107,6 +109,15 @@ private:
 
 class TButton : public TControl {};
 class TGroupBox : public TControl {};
+
+class TCheckBox : public TControl {
+public:
+    virtual bool Checked() const { return FChecked; }
+    virtual void SetChecked(bool Value) { FChecked = Value; }
+
+private:
+    bool FChecked = false;
+};
 
 class TRadioButton : public TControl {
 public:

@@ -33,6 +33,10 @@ void TFlashMovie::PackImagesInBackground(unsigned Threads) {
     if (!FPacker) FPacker = std::make_unique<TWorkQueue>(Threads);
 }
 
+TFlashButton* TFlashMovie::AddButton(bool TrackAsMenu, bool Advanced) {
+    return RegisterCharacter(std::make_unique<TFlashButton>(this, TrackAsMenu, Advanced), ButtonList);
+}
+
 TFlashShape* TFlashMovie::AddShape(std::unique_ptr<TFlashShape> Shape) {
     if (!Shape) Shape = std::make_unique<TFlashShape>(this);
     return RegisterCharacter(std::move(Shape), ShapeList);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FlashBase.h"
+#include "FlashButton.h"
 #include "FlashImage.h"
 #include "FlashShape.h"
 #include "SWFObjects.h"
@@ -47,6 +48,7 @@ public:
     // The movie's characters in the order of creation (not owned).
     std::vector<TFlashImage*> ImageList;
     std::vector<TFlashShape*> ShapeList;
+    std::vector<TFlashButton*> ButtonList;
 
     // A bitmap character from a BMP or JPEG file.
     TFlashImage* AddImage(const std::string& FileName);
@@ -55,6 +57,8 @@ public:
     // goes on, and each decoded picture is released once packed. The movie's
     // bytes are the same; MakeStream waits for the jobs.
     void PackImagesInBackground(unsigned Threads = 0);
+    // A button (a DefineButton2 when Advanced, else a DefineButton).
+    TFlashButton* AddButton(bool TrackAsMenu = false, bool Advanced = true);
     // Registers Shape, or a new empty shape of this movie when none is given.
     TFlashShape* AddShape(std::unique_ptr<TFlashShape> Shape = nullptr);
     // A rectangle outline in the caller's units, ready for a fill.

@@ -55,8 +55,23 @@ void TSWFButtonRecord::CopyFrom(const TSWFButtonRecord& Source) {
     }
 }
 
+namespace {
+
+// The state set holds up, down, over, hit test in bits 0 to 3; the file's
+// flag byte holds hit test, down, over, up from bit 3 down to bit 0: down
+// and over change places.
+std::uint8_t StatesToFlags(std::uint8_t States) {
+    return static_cast<std::uint8_t>((States & (bsUp | bsHitTest)) | ((States & bsDown) << 1) | ((States & bsOver) >> 1));
+}
+
+std::uint8_t FlagsToStates(std::uint8_t Flags) {
+    return static_cast<std::uint8_t>((Flags & 0x09) | ((Flags & 0x04) >> 1) | ((Flags & 0x02) << 1));
+}
+
+}  // namespace
+
 void TSWFButtonRecord::WriteToStream(TBitsEngine& BE, bool AllowColorTransform) {
-    BE.WriteByte(ButtonState & 0x0F);
+    BE.WriteByte(StatesToFlags(ButtonState & 0x0F));
     BE.WriteWord(CharacterID);
     BE.WriteWord(Depth);
     BE.WriteMatrix(Matrix().GetRec());
@@ -68,7 +83,7 @@ void TSWFButtonRecord::WriteToStream(TBitsEngine& BE, bool AllowColorTransform) 
 }
 
 void TSWFButtonRecord::ReadFromStream(TBitsEngine& BE, std::uint8_t Flags, bool WithColorTransform) {
-    ButtonState = Flags & 0x0F;
+    ButtonState = FlagsToStates(Flags & 0x0F);
     CharacterID = BE.ReadWord();
     Depth = BE.ReadWord();
     Matrix().SetRec(BE.ReadMatrix());

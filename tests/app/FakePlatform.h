@@ -64,6 +64,8 @@ public:
     std::int64_t FileSize(const std::string& Path) override;
     std::string ExecutablePath() override { return ProgramDir + "anivert"; }
     std::vector<std::string> CommandLineArgs() override { return Args; }
+    void ShowAbout() override { ++AboutShown; }
+    int AboutShown = 0;
 
     // Files left in the temporary folder.
     std::vector<std::string> TempFiles() const;

@@ -1,7 +1,10 @@
 #!/usr/bin/python3
 """Reads every movie given with an independent SWF parser (Debian's
 python3-yaswfp): every tag must parse with the length its header gives,
-and the parse must end at the End tag with the file's stated length.
+and the parse must end at the End tag with the file's stated length. A
+movie's link button must read as the converter writes it: three records
+(up, over, down, each with hit test) and one GetURL to a new window on
+release.
 Prints one line per failing movie and 'N passed, N failed'."""
 import sys
 
@@ -25,8 +28,25 @@ def check(path):
             problems.append('unknown tag code: %s' % name)
         if name == 'ShowFrame':
             shows += 1
+        if name == 'DefineButton2':
+            problems += check_link(t)
     if shows != p.header.FrameCount:
         problems.append('%d ShowFrame tags, header says %d frames' % (shows, p.header.FrameCount))
+    return problems
+
+
+def check_link(t):
+    problems = []
+    states = [(r.ButtonStateUp, r.ButtonStateOver, r.ButtonStateDown, r.ButtonStateHitTest) for r in t.Characters]
+    if states != [(1, 0, 0, 1), (0, 1, 0, 1), (0, 0, 1, 1)]:
+        problems.append('link button records have the states %r' % (states,))
+    conds = t.Actions
+    if len(conds) != 1 or not conds[0].CondOverDownToOverUp:
+        problems.append('link button does not act on release alone')
+    else:
+        acts = conds[0].Actions
+        if len(acts) != 1 or type(acts[0]).__name__ != 'ActionGetURL' or acts[0].TargetString != '_blank':
+            problems.append('link button actions: %r' % (acts,))
     return problems
 
 

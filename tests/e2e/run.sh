@@ -2,7 +2,8 @@
 # The end-to-end test: converts the corpus GIFs (when ../shared/corpus is
 # there) and the GIFs of selfmade/ with the converter of a build, plays every
 # movie in Ruffle inside headless Chromium and compares the frames; then
-# reads every movie with an independent SWF parser.
+# reads every movie with an independent SWF parser. Clicks on a linked movie
+# must ask the browser to open its URL.
 #   bash tests/e2e/run.sh [BUILD_DIR]
 # Ends with "N passed, N failed" (files) and a non-zero status on failure.
 set -uo pipefail
@@ -23,7 +24,10 @@ args=(--cli "$build/app/anivert-cli" --gifdump "$build/tools/gifdump" --work "$w
 [ -d "$corpus/gifs" ] && args+=(--corpus "$corpus")
 node e2e.mjs "${args[@]}"
 status=$?
+echo "== the link of a movie"
+mkdir -p "$work/link"
+node link.mjs --cli "$build/app/anivert-cli" --gif "$here/selfmade/disposals.gif" --work "$work/link" || status=1
 echo "== independent parser"
-/usr/bin/python3 check_yaswfp.py "$work"/*.swf | tail -n 20
+/usr/bin/python3 check_yaswfp.py "$work"/*.swf "$work"/link/*/*.swf | tail -n 20
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 exit $status

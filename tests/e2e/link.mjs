@@ -1,0 +1,89 @@
+#!/usr/bin/env node
+// The link of a converted movie in a real player: a movie made with --url
+// asks the browser to open the URL in a new window when it is clicked
+// anywhere on the stage (corners included); a movie without a link does
+// nothing on a click. The page records window.open instead of opening.
+//
+//   node link.mjs --cli PATH/anivert-cli --gif FILE.gif --work DIR
+// Ends with "N passed, N failed".
+import fs from 'node:fs';
+import path from 'node:path';
+import { execFileSync } from 'node:child_process';
+import { parseSwf, openSession, closeSession, ruffleConfig, badMessages, cleanMessage } from './render.mjs';
+
+const args = process.argv.slice(2);
+const opt = name => { const i = args.indexOf(name); return i >= 0 ? args[i + 1] : undefined; };
+const cli = opt('--cli'), gif = opt('--gif'), work = opt('--work');
+if (!cli || !gif || !work) {
+  console.error('usage: node link.mjs --cli PATH --gif FILE.gif --work DIR');
+  process.exit(2);
+}
+
+const URL_TEXT = 'https://example.invalid/landing?from=anivert&x=1';
+let passed = 0, failed = 0;
+const check = (ok, what) => {
+  if (ok) passed++; else failed++;
+  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
+};
+
+function convert(name, extra) {
+  const dir = path.join(work, name);
+  fs.mkdirSync(dir, { recursive: true });
+  execFileSync(cli, ['-q', '-o', dir, ...extra, gif], { stdio: 'inherit' });
+  return path.join(dir, path.basename(gif).replace(/\.gif$/i, '.swf'));
+}
+
+// Loads the whole movie and lets it play; answers the stage size.
+async function load(s, file) {
+  const bytes = fs.readFileSync(file);
+  const swf = parseSwf(bytes);
+  const w = Math.ceil(swf.widthPx), h = Math.ceil(swf.heightPx);
+  const url = `/link_${++s.n}.swf`;
+  s.server.movies.clear();
+  s.server.movies.set(url, bytes);
+  await s.page.setViewportSize({ width: Math.max(800, w + 16), height: Math.max(600, h + 16) });
+  const m0 = s.messages.length;
+  await s.page.evaluate(([u, c, w, h]) => window.swfrenderLoad(u, c, w, h),
+    [url, ruffleConfig({ openUrlMode: 'allow' }), w, h]);
+  const err = await s.page.evaluate(() => window.__loadError);
+  if (err) throw new Error('Ruffle load failed: ' + err);
+  // A few frames of playback, so that the button is on the display list.
+  await s.page.waitForTimeout(500);
+  return { w, h, messages: () => s.messages.slice(m0) };
+}
+
+async function clickAt(s, x, y) {
+  await s.page.evaluate(() => { window.__opened = []; });
+  await s.page.mouse.move(x, y);
+  await s.page.mouse.down();
+  await s.page.mouse.up();
+  // The release action runs on the player's next frame.
+  for (let i = 0; i < 50; i++) {
+    const opened = await s.page.evaluate(() => window.__opened);
+    if (opened.length) return opened;
+    await s.page.waitForTimeout(20);
+  }
+  return [];
+}
+
+const session = await openSession();
+try {
+  const linked = await load(session, convert('linked', ['--url', URL_TEXT]));
+  const { w, h } = linked;
+  const points = [[w / 2, h / 2], [0.5, 0.5], [w - 0.5, 0.5], [0.5, h - 0.5], [w - 0.5, h - 0.5]];
+  for (const [x, y] of points) {
+    const opened = await clickAt(session, x, y);
+    check(opened.length === 1 && opened[0][0] === URL_TEXT && opened[0][1] === '_blank',
+      `click at (${x}, ${y}) of the linked ${w}x${h} movie opens the URL in a new window: ${JSON.stringify(opened)}`);
+  }
+  const bad = badMessages(linked.messages());
+  check(bad.length === 0, `the linked movie plays without errors${bad.length ? ': ' + bad.map(cleanMessage).join('; ') : ''}`);
+
+  await load(session, convert('plain', []));
+  const opened = await clickAt(session, w / 2, h / 2);
+  check(opened.length === 0, `a click on a movie without a link opens nothing: ${JSON.stringify(opened)}`);
+} finally {
+  await closeSession(session);
+}
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed ? 1 : 0);
