@@ -16,32 +16,30 @@ namespace anivert {
 // in which the events are written.
 using TSWFClipEvents = std::uint32_t;
 
-enum : TSWFClipEvents {
-    ceKeyUp = 1u << 0,
-    ceKeyDown = 1u << 1,
-    ceMouseUp = 1u << 2,
-    ceMouseDown = 1u << 3,
-    ceMouseMove = 1u << 4,
-    ceUnload = 1u << 5,
-    ceEnterFrame = 1u << 6,
-    ceLoad = 1u << 7,
-    ceDragOver = 1u << 8,
-    ceRollOut = 1u << 9,
-    ceRollOver = 1u << 10,
-    ceReleaseOutside = 1u << 11,
-    ceRelease = 1u << 12,
-    cePress = 1u << 13,
-    ceInitialize = 1u << 14,
-    ceData = 1u << 15,
-    ceConstruct = 1u << 16,
-    ceKeyPress = 1u << 17,
-    ceDragOut = 1u << 18,
-};
+inline constexpr TSWFClipEvents ceKeyUp = 1u << 0;
+inline constexpr TSWFClipEvents ceKeyDown = 1u << 1;
+inline constexpr TSWFClipEvents ceMouseUp = 1u << 2;
+inline constexpr TSWFClipEvents ceMouseDown = 1u << 3;
+inline constexpr TSWFClipEvents ceMouseMove = 1u << 4;
+inline constexpr TSWFClipEvents ceUnload = 1u << 5;
+inline constexpr TSWFClipEvents ceEnterFrame = 1u << 6;
+inline constexpr TSWFClipEvents ceLoad = 1u << 7;
+inline constexpr TSWFClipEvents ceDragOver = 1u << 8;
+inline constexpr TSWFClipEvents ceRollOut = 1u << 9;
+inline constexpr TSWFClipEvents ceRollOver = 1u << 10;
+inline constexpr TSWFClipEvents ceReleaseOutside = 1u << 11;
+inline constexpr TSWFClipEvents ceRelease = 1u << 12;
+inline constexpr TSWFClipEvents cePress = 1u << 13;
+inline constexpr TSWFClipEvents ceInitialize = 1u << 14;
+inline constexpr TSWFClipEvents ceData = 1u << 15;
+inline constexpr TSWFClipEvents ceConstruct = 1u << 16;
+inline constexpr TSWFClipEvents ceKeyPress = 1u << 17;
+inline constexpr TSWFClipEvents ceDragOut = 1u << 18;
 
 // Every event of the set.
-constexpr TSWFClipEvents ceAllEvents = (1u << 19) - 1;
+inline constexpr TSWFClipEvents ceAllEvents = (1u << 19) - 1;
 // The events only the 32-bit layout (version 6 and later) can express.
-constexpr TSWFClipEvents ceVersion6Events = ceConstruct | ceKeyPress | ceDragOut;
+inline constexpr TSWFClipEvents ceVersion6Events = ceConstruct | ceKeyPress | ceDragOut;
 
 // Writes a set of events as event flags: 16 bits, or 32 bits when Wide.
 void WriteClipEvents(TBitsEngine& BE, TSWFClipEvents Events, bool Wide);
