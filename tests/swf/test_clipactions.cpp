@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "SWFStreams.h"
 #include "TestUtil.h"
 
@@ -241,17 +239,6 @@ TEST(ClipActions, BadInputFailsCleanly) {
     } catch (const EReadError& E) {
         EXPECT_NE(std::string(E.what()).find("Clip-action record 1 has a size of 65535 bytes"), std::string::npos)
             << E.what();
-    }
-    // Random bytes in the block never crash.
-    std::mt19937 Rng(99);
-    for (int I = 0; I < 3000; ++I) {
-        Bytes D = Good;
-        if (I % 3 == 0) D.resize(11 + Rng() % (D.size() - 11));
-        for (int K = 0; K < 3; ++K) D[10 + Rng() % (D.size() - 10)] = static_cast<std::uint8_t>(Rng());
-        try {
-            ReadPlace(D, (I & 1) ? 6 : 5);
-        } catch (const EReadError&) {
-        }
     }
 }
 
