@@ -9,6 +9,7 @@
 
 namespace anivert {
 
+class TFlashActionScript;
 class TFlashMovie;
 
 // Base of every movie-builder object.
@@ -51,9 +52,13 @@ protected:
     using TFlashIDObject::TFlashIDObject;
 };
 
-// The placement of a character at a depth (a PlaceObject2 tag).
+// The placement of a character at a depth (a PlaceObject2 tag). A sprite's
+// placement carries clip actions: action lists run on events that reach the
+// placed sprite.
 class TFlashPlaceObject : public TFlashObject {
 public:
+    // For a sprite the tag's clip-action block is created (which raises its
+    // flag) with a script over a list of its own.
     TFlashPlaceObject(TFlashMovie* AOwner, TFlashVisualObject* ACharacter, std::uint16_t Depth);
     ~TFlashPlaceObject() override;
 
@@ -65,13 +70,27 @@ public:
     void SetMove(bool Value) { FPlaceTag->PlaceFlagMove = Value; }
     std::uint16_t GetCharacterID() const { return FPlaceTag->CharacterID; }
 
+    // The clip actions of a sprite's placement; null for other characters.
+    TSWFClipActions* ClipActions();
+    // The script over the clip-action record OnClipEvent last chose; null
+    // for other characters.
+    TFlashActionScript* ClipActionScript() { return FClipScript.get(); }
+    // Points the script at the record run on Events (with a KeyCode, on
+    // the key-press event for that key): the first record with exactly
+    // these events and key, or a new one; returns the script, so that what
+    // the caller adds runs on those events. Raises std::logic_error when
+    // the placed character is not a sprite.
+    TFlashActionScript& OnClipEvent(TSWFClipEvents Events, std::uint8_t KeyCode = 0);
+
     void CopyFrom(const TBasedSWFObject& Source) override;
-    std::uint8_t MinVersion() const override { return FPlaceTag->PlaceFlagHasClipActions ? 5 : 3; }
+    // 5 with clip actions (6 when an event needs the 32-bit layout), else 3.
+    std::uint8_t MinVersion() const override;
     void WriteToStream(TBitsEngine& BE) override { FPlaceTag->WriteToStream(BE); }
 
 private:
     TFlashVisualObject* FCharacter = nullptr;
     std::unique_ptr<TSWFPlaceObject2> FPlaceTag;
+    std::unique_ptr<TFlashActionScript> FClipScript;
 };
 
 }  // namespace anivert

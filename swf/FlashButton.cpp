@@ -44,7 +44,7 @@ void TFlashActionScript::WriteToStream(TBitsEngine& BE) {
 // ---------------------------------------------------------------- buttons
 
 TFlashButton::TFlashButton(TFlashMovie* AOwner, bool TrackAsMenu, bool AAdvanced)
-    : TFlashVisualObject(AOwner), FAdvanced(AAdvanced) {
+    : TFlashVisualObject(AOwner), FAdvanced(AAdvanced), FButtonSound(std::make_unique<TSWFDefineButtonSound>()) {
     MakeTag(TrackAsMenu);
 }
 
@@ -119,12 +119,17 @@ void TFlashButton::CopyFrom(const TBasedSWFObject& Source) {
     FButtonTag->CopyFrom(*S.FButtonTag);
     // The script follows the copied release actions.
     OnReleaseActions();
+    FButtonSound->CopyFrom(*S.FButtonSound);
     TFlashVisualObject::CopyFrom(S);
 }
 
 void TFlashButton::WriteToStream(TBitsEngine& BE) {
     FButtonTag->ButtonId = GetCharacterID();
     FButtonTag->WriteToStream(BE);
+    if (FButtonSound->HasSounds()) {
+        FButtonSound->ButtonId = GetCharacterID();
+        FButtonSound->WriteToStream(BE);
+    }
 }
 
 }  // namespace anivert

@@ -8,6 +8,7 @@
 #include "FlashBase.h"
 #include "SWFActions.h"
 #include "SWFButtons.h"
+#include "SWFSounds.h"
 
 namespace anivert {
 
@@ -54,6 +55,10 @@ public:
     // The tag as a DefineButton2, or none for a basic button.
     TSWFDefineButton2* Button2() { return FAdvanced ? static_cast<TSWFDefineButton2*>(FButtonTag.get()) : nullptr; }
     TFlashActionScript& ActionScript() { return *FActionScript; }
+    // The sounds of the button's transitions; written after the button only
+    // when one of them is set, for the button's id.
+    TSWFDefineButtonSound& ButtonSound() { return *FButtonSound; }
+    const TSWFDefineButtonSound& ButtonSound() const { return *FButtonSound; }
 
     // A record of Shape in the States (bsUp, bsDown, bsOver, bsHitTest) at
     // the button's Depth.
@@ -72,8 +77,10 @@ public:
     TFlashActionScript& OnReleaseActions();
 
     void SetCharacterID(std::uint16_t Value) override;
+    // Copies the tag, Advanced and the sounds.
     void CopyFrom(const TBasedSWFObject& Source) override;
     std::uint8_t MinVersion() const override { return FAdvanced ? 3 : 1; }
+    // The button tag, then the DefineButtonSound when a sound is set.
     void WriteToStream(TBitsEngine& BE) override;
 
 private:
@@ -82,6 +89,7 @@ private:
     bool FAdvanced = true;
     std::unique_ptr<TSWFBasedButton> FButtonTag;
     std::unique_ptr<TFlashActionScript> FActionScript;
+    std::unique_ptr<TSWFDefineButtonSound> FButtonSound;
 };
 
 }  // namespace anivert

@@ -37,6 +37,8 @@ TFlashButton* TFlashMovie::AddButton(bool TrackAsMenu, bool Advanced) {
     return RegisterCharacter(std::make_unique<TFlashButton>(this, TrackAsMenu, Advanced), ButtonList);
 }
 
+TFlashSprite* TFlashMovie::AddSprite() { return RegisterCharacter(std::make_unique<TFlashSprite>(this), SpriteList); }
+
 TFlashShape* TFlashMovie::AddShape(std::unique_ptr<TFlashShape> Shape) {
     if (!Shape) Shape = std::make_unique<TFlashShape>(this);
     return RegisterCharacter(std::move(Shape), ShapeList);
@@ -106,6 +108,8 @@ void TFlashMovie::MakeStream() {
         V = std::max(V, Obj.MinVersion());
         if (Obj.LibraryLevel() == 1) {
             if (auto* P = dynamic_cast<TFlashPlaceObject*>(&Obj)) P->PlaceTag().SWFVersion = V;
+            // The clip actions of the sprite's placements take it too.
+            else if (auto* S = dynamic_cast<TFlashSprite*>(&Obj)) S->SWFVersion = V;
         } else if (auto* T = dynamic_cast<TSWFObject*>(&Obj); T && T->TagID == tagShowFrame) {
             ++N;
         }

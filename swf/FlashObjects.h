@@ -11,6 +11,7 @@
 #include "FlashButton.h"
 #include "FlashImage.h"
 #include "FlashShape.h"
+#include "FlashSprite.h"
 #include "SWFObjects.h"
 #include "SWFStreams.h"
 #include "WorkQueue.h"
@@ -49,6 +50,7 @@ public:
     std::vector<TFlashImage*> ImageList;
     std::vector<TFlashShape*> ShapeList;
     std::vector<TFlashButton*> ButtonList;
+    std::vector<TFlashSprite*> SpriteList;
 
     // A bitmap character from a BMP or JPEG file.
     TFlashImage* AddImage(const std::string& FileName);
@@ -59,6 +61,8 @@ public:
     void PackImagesInBackground(unsigned Threads = 0);
     // A button (a DefineButton2 when Advanced, else a DefineButton).
     TFlashButton* AddButton(bool TrackAsMenu = false, bool Advanced = true);
+    // A sprite with an empty timeline of its own.
+    TFlashSprite* AddSprite();
     // Registers Shape, or a new empty shape of this movie when none is given.
     TFlashShape* AddShape(std::unique_ptr<TFlashShape> Shape = nullptr);
     // A rectangle outline in the caller's units, ready for a fill.

@@ -29,6 +29,12 @@ std::unique_ptr<TSWFObject> GenerateSWFObject(std::uint16_t TagID) {
         case tagDoInitAction: return std::make_unique<TSWFDoInitAction>();
         case tagDefineButton: return std::make_unique<TSWFDefineButton>();
         case tagDefineButton2: return std::make_unique<TSWFDefineButton2>();
+        case tagDefineSound: return std::make_unique<TSWFDefineSound>();
+        case tagStartSound: return std::make_unique<TSWFStartSound>();
+        case tagDefineButtonSound: return std::make_unique<TSWFDefineButtonSound>();
+        case tagSoundStreamHead: return std::make_unique<TSWFSoundStreamHead>();
+        case tagSoundStreamHead2: return std::make_unique<TSWFSoundStreamHead2>();
+        case tagVideoFrame: return std::make_unique<TSWFVideoFrame>();
         default: return nullptr;
     }
 }

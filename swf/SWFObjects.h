@@ -1,6 +1,6 @@
 // The SWF tag encoder: bit writer and primitive records, tag framing,
-// control, display-list, bitmap and shape tags, action records, button tags
-// and the tag factory used by readers.
+// control, display-list, bitmap and shape tags, action records, button tags,
+// clip actions, sound and video tags and the tag factory used by readers.
 #pragma once
 
 #include <memory>
@@ -9,8 +9,10 @@
 #include "SWFBitmaps.h"
 #include "SWFBits.h"
 #include "SWFButtons.h"
+#include "SWFClipActions.h"
 #include "SWFConst.h"
 #include "SWFShapes.h"
+#include "SWFSounds.h"
 #include "SWFTags.h"
 
 namespace anivert {

@@ -184,12 +184,15 @@ void TSWFFileReader::LoadFromStream(TStream& Stream) {
     ParseTags();
 }
 
-void TSWFFileReader::ParseTags() {
-    std::size_t Pos = HeaderSize;
+void TSWFFileReader::ParseTags() { ReadTagRecords(Data, HeaderSize, Version, Tags, "file"); }
+
+void ReadTagRecords(const std::vector<std::uint8_t>& Data, std::size_t Pos, std::uint8_t Version,
+                    std::vector<TSWFReadTag>& Tags, const char* Container) {
     const std::size_t Size = Data.size();
+    const std::string The = std::string("The ") + Container;
     for (;;) {
-        if (Pos >= Size) throw ESWFReadError("The file ends without an End tag");
-        if (Size - Pos < 2) throw ESWFReadError("The file ends inside a tag header at offset " + Hex(static_cast<std::int64_t>(Pos)));
+        if (Pos >= Size) throw ESWFReadError(The + " ends without an End tag");
+        if (Size - Pos < 2) throw ESWFReadError(The + " ends inside a tag header at offset " + Hex(static_cast<std::int64_t>(Pos)));
         TSWFReadTag T;
         T.Offset = static_cast<std::int64_t>(Pos);
         const std::uint16_t W = static_cast<std::uint16_t>(Data[Pos] | (Data[Pos + 1] << 8));
@@ -198,7 +201,7 @@ void TSWFFileReader::ParseTags() {
         T.BodySize = W & 63;
         if (T.BodySize == 63) {
             if (Size - Pos < 4)
-                throw ESWFReadError("The file ends inside the header of tag " + TagName(T.TagID) + " at offset " + Hex(T.Offset));
+                throw ESWFReadError(The + " ends inside the header of tag " + TagName(T.TagID) + " at offset " + Hex(T.Offset));
             T.BodySize = Data[Pos] | (Data[Pos + 1] << 8) | (Data[Pos + 2] << 16) |
                          (static_cast<std::uint32_t>(Data[Pos + 3]) << 24);
             T.LongHeader = true;
@@ -206,11 +209,17 @@ void TSWFFileReader::ParseTags() {
         }
         const std::string Where = "tag " + TagName(T.TagID) + " (" + std::to_string(T.TagID) + ") at offset " + Hex(T.Offset);
         if (T.BodySize > Size - Pos)
-            throw ESWFReadError("The length of " + Where + " (" + std::to_string(T.BodySize) +
-                                " bytes) runs past the end of the file (" + std::to_string(Size - Pos) + " bytes left)");
+            throw ESWFReadError("The length of " + Where + " (" + std::to_string(T.BodySize) + " bytes) runs past the end of the " +
+                                Container + " (" + std::to_string(Size - Pos) + " bytes left)");
         T.Tag = GenerateSWFObject(T.TagID);
         if (!T.Tag) T.Tag = std::make_unique<TSWFUnknownTag>(T.TagID);
         T.Tag->BodySize = T.BodySize;
+        if (auto* P = dynamic_cast<TSWFPlaceObject2*>(T.Tag.get())) {
+            // Clip actions take the layout of the movie's version and are
+            // decoded like the actions of DoAction and button tags.
+            P->SWFVersion = Version;
+            P->ParseActions = true;
+        }
         TMemoryStream BodyStream(std::vector<std::uint8_t>(Data.begin() + static_cast<std::ptrdiff_t>(Pos),
                                                            Data.begin() + static_cast<std::ptrdiff_t>(Pos + T.BodySize)));
         TBitsEngine BE(BodyStream);
@@ -228,6 +237,15 @@ void TSWFFileReader::ParseTags() {
         Tags.push_back(std::move(T));
         if (IsEnd) break;
     }
+}
+
+void TSWFSpriteReader::LoadFromBody(const std::vector<std::uint8_t>& Body, std::uint8_t Version) {
+    Tags.clear();
+    SpriteId = FrameCount = 0;
+    if (Body.size() < 4) throw ESWFReadError("The sprite ends inside its header");
+    SpriteId = static_cast<std::uint16_t>(Body[0] | (Body[1] << 8));
+    FrameCount = static_cast<std::uint16_t>(Body[2] | (Body[3] << 8));
+    ReadTagRecords(Body, 4, Version, Tags, "sprite");
 }
 
 }  // namespace anivert

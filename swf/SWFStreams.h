@@ -110,4 +110,23 @@ private:
     void ParseTags();
 };
 
+// Reads the tag records of Data from Pos up to and including an End tag into
+// Tags, for a movie of the given version (the layout of clip actions depends
+// on it). Container names the whole in messages ("file", "sprite"). Raises
+// ESWFReadError; the tags read until then stay in Tags.
+void ReadTagRecords(const std::vector<std::uint8_t>& Data, std::size_t Pos, std::uint8_t Version,
+                    std::vector<TSWFReadTag>& Tags, const char* Container);
+
+// Reads the body of a DefineSprite tag: the sprite's id, its frame count and
+// its control tags (offsets count from the start of the body). Raises
+// ESWFReadError; the tags read until then stay in Tags.
+class TSWFSpriteReader {
+public:
+    void LoadFromBody(const std::vector<std::uint8_t>& Body, std::uint8_t Version);
+
+    std::uint16_t SpriteId = 0;
+    std::uint16_t FrameCount = 0;
+    std::vector<TSWFReadTag> Tags;
+};
+
 }  // namespace anivert

@@ -1,5 +1,8 @@
 #include "SWFTags.h"
 
+#include <algorithm>
+
+#include "SWFClipActions.h"
 #include "SWFmd5.h"
 
 namespace anivert {
@@ -202,17 +205,28 @@ void TSWFPlaceObject2::CopyFrom(const TBasedSWFObject& Source) {
     PlaceFlagMove = S.PlaceFlagMove;
     SWFVersion = S.SWFVersion;
     ParseActions = S.ParseActions;
-    if (S.PlaceFlagHasClipActions && S.FClipActions) ClipActions().CopyFrom(*S.FClipActions);
-    else PlaceFlagHasClipActions = false;
+    if (S.PlaceFlagHasClipActions && S.FClipActions) {
+        ClipActions().CopyFrom(*S.FClipActions);
+        PlaceFlagHasClipActions = true;
+    } else {
+        FClipActions.reset();
+        PlaceFlagHasClipActions = false;
+    }
 }
 
 bool TSWFPlaceObject2::WritesClipActions() const {
-    return PlaceFlagHasClipActions && FClipActions && FClipActions->RecordCount() > 0;
+    if (!PlaceFlagHasClipActions || !FClipActions) return false;
+    const bool Wide = std::max(SWFVersion, MinVersion()) >= 6;
+    return FClipActions->WrittenRecordCount(Wide) > 0;
 }
 
 std::uint8_t TSWFPlaceObject2::MinVersion() const {
     if (!PlaceFlagHasClipActions) return 3;
-    return SWFVersion < 6 ? 5 : SWFVersion;
+    std::uint8_t V = SWFVersion < 6 ? 5 : SWFVersion;
+    // The 16-bit flags cannot hold the later events: such a record would be
+    // written with no events, which reads as the end of the list.
+    if (FClipActions && FClipActions->UsesVersion6Events() && V < 6) V = 6;
+    return V;
 }
 
 void TSWFPlaceObject2::WriteTagBody(TBitsEngine& BE) {
@@ -231,6 +245,10 @@ void TSWFPlaceObject2::WriteTagBody(TBitsEngine& BE) {
     if (PlaceFlagHasRatio) BE.WriteWord(Ratio);
     if (PlaceFlagHasName) BE.WriteString(Name, true, false);
     if (PlaceFlagHasClipDepth) BE.WriteWord(ClipDepth);
+    if (WritesClipActions()) {
+        SWFVersion = std::max(SWFVersion, MinVersion());
+        FClipActions->WriteToStream(BE, SWFVersion);
+    }
 }
 
 void TSWFPlaceObject2::ReadFromStream(TBitsEngine& BE) {
@@ -251,8 +269,15 @@ void TSWFPlaceObject2::ReadFromStream(TBitsEngine& BE) {
     if (PlaceFlagHasRatio) Ratio = BE.ReadWord();
     if (PlaceFlagHasName) Name = BE.ReadString();
     if (PlaceFlagHasClipDepth) ClipDepth = BE.ReadWord();
-    if (PlaceFlagHasClipActions) ClipActions();
     const std::int64_t End = Start + static_cast<std::int64_t>(BodySize);
+    FClipActions.reset();
+    if (PlaceFlagHasClipActions) {
+        ClipActions().ReadFromStream(BE, SWFVersion, End - BE.Stream.Position(), ParseActions);
+        if (FClipActions->RecordCount() == 0) {
+            FClipActions.reset();
+            PlaceFlagHasClipActions = false;
+        }
+    }
     if (BE.Stream.Position() < End) BE.Stream.SetPosition(End);
 }
 

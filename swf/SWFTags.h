@@ -127,15 +127,8 @@ public:
 
 // ---------------------------------------------------------------- display list
 
-// The event-driven actions of a placed sprite. The record list and its
-// layouts arrive with the action records; until then a block holds no
-// records, is never written, and a read one is skipped.
-class TSWFClipActions {
-public:
-    virtual ~TSWFClipActions() = default;
-    std::size_t RecordCount() const { return 0; }
-    void CopyFrom(const TSWFClipActions&) {}
-};
+// The clip-action block of a placed sprite (SWFClipActions.h).
+class TSWFClipActions;
 
 class TSWFBasedPlaceObject : public TSWFObject {
 public:
@@ -175,6 +168,8 @@ public:
     // Accessors that create the part on first use and raise its flag.
     TSWFMatrix& Matrix();
     TSWFColorTransform& ColorTransform();
+    // The clip actions; the flag is raised when the block is created. A
+    // block without records is not written.
     TSWFClipActions& ClipActions();
     // The parts as they are, or null when never created.
     const TSWFMatrix* MatrixOrNull() const { return FMatrix.get(); }
@@ -182,8 +177,12 @@ public:
     const TSWFClipActions* ClipActionsOrNull() const { return FClipActions.get(); }
 
     void CopyFrom(const TBasedSWFObject& Source) override;
+    // 3; with clip actions 5 while SWFVersion is below 6, else SWFVersion,
+    // and at least 6 when an event needs the 32-bit layout.
     std::uint8_t MinVersion() const override;
+    // Clip actions are read in the layout of SWFVersion.
     void ReadFromStream(TBitsEngine& BE) override;
+    // Writing clip actions first raises SWFVersion to MinVersion.
     void WriteTagBody(TBitsEngine& BE) override;
 
 private:

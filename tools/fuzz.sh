@@ -16,7 +16,7 @@ case "$target" in
 esac
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DANIVERT_FUZZ=ON -DANIVERT_TESTS=OFF -DANIVERT_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build-fuzz -j"$(nproc)" --target "$target" swfdemo
+cmake --build build-fuzz -j"$(nproc)" --target "$target" swfdemo swfsamples
 work=build-fuzz/corpus/$target
 artifacts=build-fuzz/artifacts/$target
 rm -rf "$artifacts"
@@ -25,7 +25,11 @@ mkdir -p "$work" "$artifacts"
 case "$target" in
     fuzz_swf_reader)
         ./build-fuzz/tools/swfdemo "$work/seed-plain.swf" >/dev/null
-        ./build-fuzz/tools/swfdemo "$work/seed-compressed.swf" --compressed >/dev/null ;;
+        ./build-fuzz/tools/swfdemo "$work/seed-compressed.swf" --compressed >/dev/null
+        # Sprites with clip actions in both layouts, sounds and button sounds.
+        ./build-fuzz/tools/swfsamples "$work/samples" >/dev/null
+        for f in "$work"/samples/*.swf; do mv "$f" "$work/seed-$(basename "$f")"; done
+        rmdir "$work/samples" ;;
     fuzz_bmp_reader)
         cp tests/data/bmp/*.bmp "$work"/ ;;
     fuzz_gif_reader)

@@ -182,3 +182,76 @@ TEST(SwfDumpTool, ListsAMovieAndRejectsBadInput) {
     EXPECT_EQ(RunCommand(SwfDump() + " " + D.File("missing.swf"), &Out), 1);
     EXPECT_EQ(RunCommand(SwfDump(), &Out), 2);
 }
+
+TEST(SwfDumpTool, PrintsSoundVideoClipActionsAndSprites) {
+    TBasedSWFStream Movie(0, 0, 100, 100, 12.0f, true);
+    Movie.SetVersion(6);
+    TBitsEngine BE(*Movie.Body);
+    const Bytes Samples = B({1, 2, 3, 4, 5, 6});
+    TSWFDefineSound Sound;
+    Sound.SoundId = 3;
+    Sound.SoundFormat = sfUncompressedLE;
+    Sound.SoundRate = srRate22k;
+    Sound.SoundSize = true;
+    Sound.SoundSampleCount = 3;
+    Sound.SetData(Samples.data(), 6);
+    Sound.WriteToStream(BE);
+    TSWFStartSound Start;
+    Start.SoundId = 3;
+    Start.SyncNoMultiple = true;
+    Start.SetLoopCount(2);
+    Start.HasEnvelope = true;
+    Start.AddEnvelope(100, 1, 2);
+    Start.WriteToStream(BE);
+    TSWFDefineButtonSound ButtonSound;
+    ButtonSound.ButtonId = 2;
+    ButtonSound.SoundIdleToOverUp().SoundId = 3;
+    ButtonSound.WriteToStream(BE);
+    TSWFSoundStreamHead2 Head;
+    Head.StreamSoundCompression = sfMP3;
+    Head.StreamSoundRate = srRate44k;
+    Head.StreamSoundSize = Head.StreamSoundType = true;
+    Head.StreamSoundSampleCount = 1152;
+    Head.WriteToStream(BE);
+    TSWFVideoFrame Video;
+    Video.StreamID = 1;
+    Video.FrameNum = 258;
+    Video.SetData(Samples.data(), 5);
+    Video.WriteToStream(BE);
+    // A sprite whose placement carries a clip action.
+    TMemoryStream Sprite;
+    {
+        TBitsEngine SB(Sprite);
+        SB.WriteWord(4);
+        SB.WriteWord(1);
+        TSWFPlaceObject2 Inner;
+        Inner.Depth = 1;
+        Inner.SetCharacterID(3);
+        Inner.SWFVersion = 6;
+        Inner.ClipActions().AddActionRecord(ceEnterFrame)->Add(std::make_unique<TSWFActionGetUrl>("http://x/", "_blank"));
+        Inner.WriteToStream(SB);
+        TSWFShowFrame().WriteToStream(SB);
+        TSWFEnd().WriteToStream(SB);
+    }
+    Sprite.SetPosition(0);
+    WriteCustomTag(*Movie.Body, tagDefineSprite, Sprite);
+    TSWFShowFrame().WriteToStream(BE);
+    TSWFEnd().WriteToStream(BE);
+    Movie.FrameCount = 1;
+    TMemoryStream File;
+    Movie.SaveToStream(File);
+    TempDir D;
+    WriteFileBytes(D.File("all.swf"), File.Bytes());
+    std::string Out;
+    ASSERT_EQ(RunCommand(SwfDump() + " " + D.File("all.swf"), &Out), 0) << Out;
+    for (const char* Want :
+         {"DefineSound", "id 3 format 3 (uncompressed little-endian) 22 kHz 16-bit mono, 3 samples, data 6 bytes",
+          "StartSound", "sound 3, no multiple, loops 2, envelope (1 point)", "at 100 left 1 right 2",
+          "DefineButtonSound", "button 2", "over-up to idle: none", "idle to over-up: sound 3",
+          "SoundStreamHead2", "playback 5.5 kHz 8-bit mono",
+          "stream format 2 (MP3) 44 kHz 16-bit stereo, 1152 samples per frame, latency seek 0", "VideoFrame",
+          "stream 1 frame 258, data 5 bytes", "DefineSprite", "id 4 frames 1, 3 tags", "PlaceObject2",
+          "depth 1 character 3", "clip actions for enter frame", "on enter frame:",
+          "GetUrl \"http://x/\" target \"_blank\"", "8 tags"})
+        EXPECT_NE(Out.find(Want), std::string::npos) << Want << "\n" << Out;
+}

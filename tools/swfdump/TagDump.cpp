@@ -4,6 +4,8 @@
 #include <sstream>
 #include <vector>
 
+#include "SWFStreams.h"
+
 namespace anivert {
 
 namespace {
@@ -287,9 +289,101 @@ void DumpButton(std::ostream& Out, const TSWFBasedButton& B, const std::string& 
     }
 }
 
+
+std::string EventsText(TSWFClipEvents Events) {
+    static const char* const Names[19] = {"key up",      "key down",        "mouse up",   "mouse down", "mouse move",
+                                          "unload",      "enter frame",     "load",       "drag over",  "roll out",
+                                          "roll over",   "release outside", "release",    "press",      "initialize",
+                                          "data",        "construct",       "key press",  "drag out"};
+    std::vector<std::string> Parts;
+    for (int Bit = 0; Bit < 19; ++Bit)
+        if (Events & (1u << Bit)) Parts.push_back(Names[Bit]);
+    return Parts.empty() ? std::string("none") : Join(Parts);
+}
+
+void DumpClipActions(std::ostream& Out, const TSWFClipActions& C, const std::string& Indent) {
+    Out << Indent << "clip actions for " << EventsText(C.AllEventFlags) << "\n";
+    for (const auto& R : C.ActionRecords) {
+        if (!R) continue;
+        Out << Indent << "  on " << EventsText(R->EventFlags);
+        if (R->EventFlags & ceKeyPress) Out << " (key " << static_cast<int>(R->KeyCode()) << ")";
+        Out << ":" << (R->Empty() ? " none" : "") << "\n";
+        DumpActions(Out, *R, Indent + "    ");
+    }
+}
+
+const char* SoundFormatName(std::uint8_t Format) {
+    switch (Format) {
+        case sfUncompressed: return "uncompressed";
+        case sfADPCM: return "ADPCM";
+        case sfMP3: return "MP3";
+        case sfUncompressedLE: return "uncompressed little-endian";
+        case 4: return "Nellymoser 16 kHz";
+        case 5: return "Nellymoser 8 kHz";
+        case sfNellymoser: return "Nellymoser";
+        case 11: return "Speex";
+        default: return "unknown";
+    }
+}
+
+// Rate, sample size and channels: "44 kHz 16-bit stereo".
+std::string SoundShape(std::uint8_t Rate, bool Size16, bool Stereo) {
+    static const char* const Rates[4] = {"5.5 kHz", "11 kHz", "22 kHz", "44 kHz"};
+    return std::string(Rates[Rate & 3]) + (Size16 ? " 16-bit " : " 8-bit ") + (Stereo ? "stereo" : "mono");
+}
+
+std::string SoundFormatText(std::uint8_t Format) {
+    return "format " + std::to_string(Format) + " (" + SoundFormatName(Format) + ")";
+}
+
+// The sound info of a StartSound: "sound 1, stop, loops 3".
+std::string SoundInfoText(const TSWFStartSound& S) {
+    std::string T = "sound " + std::to_string(S.SoundId);
+    if (S.SyncStop) T += ", stop";
+    if (S.SyncNoMultiple) T += ", no multiple";
+    if (S.HasInPoint) T += ", in point " + std::to_string(S.InPoint);
+    if (S.HasOutPoint) T += ", out point " + std::to_string(S.OutPoint);
+    if (S.HasLoops) T += ", loops " + std::to_string(S.LoopCount);
+    if (S.HasEnvelope)
+        T += ", envelope (" + std::to_string(S.SoundEnvelopes.size()) + (S.SoundEnvelopes.size() == 1 ? " point)" : " points)");
+    return T;
+}
+
+void DumpEnvelope(std::ostream& Out, const TSWFStartSound& S, const std::string& Indent) {
+    if (!S.HasEnvelope) return;
+    for (const auto& E : S.SoundEnvelopes)
+        Out << Indent << "at " << E->Pos44 << " left " << E->LeftLevel << " right " << E->RightLevel << "\n";
+}
+
+void DumpSprite(std::ostream& Out, const TSWFUnknownTag& Tag, const std::string& Indent, std::uint8_t Version) {
+    TSWFSpriteReader Sprite;
+    std::string Error;
+    try {
+        Sprite.LoadFromBody(Tag.Data, Version);
+    } catch (const ESWFReadError& E) {
+        Error = E.what();
+    }
+    if (Tag.Data.size() >= 4)
+        Out << Indent << "id " << Sprite.SpriteId << " frames " << Sprite.FrameCount << ", " << Sprite.Tags.size()
+            << " tags\n";
+    for (const TSWFReadTag& T : Sprite.Tags) {
+        Out << Indent << TagLine(T.Offset, T.TagID, T.BodySize, T.LongHeader) << "\n";
+        // No sprite inside a sprite: a nested DefineSprite stays raw.
+        if (T.Tag && T.TagID != tagDefineSprite) DumpTagFields(Out, *T.Tag, Indent + "          ", Version);
+    }
+    if (!Error.empty()) Out << Indent << "error: " << Error << "\n";
+}
+
 }  // namespace
 
-void DumpTagFields(std::ostream& Out, const TSWFObject& Tag, const std::string& Indent) {
+std::string TagLine(std::int64_t Offset, std::uint16_t TagID, std::uint32_t BodySize, bool LongHeader) {
+    char Line[128];
+    std::snprintf(Line, sizeof Line, "%08llX  %-20s code %3u  length %u%s", static_cast<unsigned long long>(Offset),
+                  TagName(TagID).c_str(), TagID, BodySize, LongHeader ? " (long header)" : "");
+    return Line;
+}
+
+void DumpTagFields(std::ostream& Out, const TSWFObject& Tag, const std::string& Indent, std::uint8_t Version) {
     if (auto* T = dynamic_cast<const TSWFSetBackgroundColor*>(&Tag)) {
         Out << Indent << "color " << ColorHex(T->Color->R, T->Color->G, T->Color->B) << "\n";
     } else if (auto* T = dynamic_cast<const TSWFFrameLabel*>(&Tag)) {
@@ -307,7 +401,7 @@ void DumpTagFields(std::ostream& Out, const TSWFObject& Tag, const std::string& 
         if (T->PlaceFlagHasRatio) Out << Indent << "ratio " << T->Ratio << "\n";
         if (T->PlaceFlagHasName) Out << Indent << "name " << Quote(T->Name) << "\n";
         if (T->PlaceFlagHasClipDepth) Out << Indent << "clip depth " << T->ClipDepth << "\n";
-        if (T->PlaceFlagHasClipActions) Out << Indent << "clip actions (not decoded)\n";
+        if (T->PlaceFlagHasClipActions && T->ClipActionsOrNull()) DumpClipActions(Out, *T->ClipActionsOrNull(), Indent);
     } else if (auto* T = dynamic_cast<const TSWFRemoveObject*>(&Tag)) {
         Out << Indent << "character " << T->CharacterID << " depth " << T->Depth << "\n";
     } else if (auto* T = dynamic_cast<const TSWFRemoveObject2*>(&Tag)) {
@@ -330,6 +424,37 @@ void DumpTagFields(std::ostream& Out, const TSWFObject& Tag, const std::string& 
         DumpActions(Out, T->Actions(), Indent + "  ");
     } else if (auto* T = dynamic_cast<const TSWFBasedButton*>(&Tag)) {
         DumpButton(Out, *T, Indent);
+    } else if (auto* T = dynamic_cast<const TSWFDefineSound*>(&Tag)) {
+        Out << Indent << "id " << T->SoundId << " " << SoundFormatText(T->SoundFormat) << " "
+            << SoundShape(T->SoundRate, T->SoundSize, T->SoundType) << ", " << T->SoundSampleCount << " samples";
+        if (T->SoundFormat == sfMP3) Out << ", seek " << T->SeekSamples;
+        Out << ", data " << T->DataSize << " bytes\n";
+    } else if (auto* T = dynamic_cast<const TSWFStartSound*>(&Tag)) {
+        Out << Indent << SoundInfoText(*T) << "\n";
+        DumpEnvelope(Out, *T, Indent + "  ");
+    } else if (auto* T = dynamic_cast<const TSWFDefineButtonSound*>(&Tag)) {
+        Out << Indent << "button " << T->ButtonId << "\n";
+        const std::pair<const char*, const TSWFStartSound*> Sounds[4] = {
+            {"over-up to idle", T->SoundOverUpToIdleOrNull()},
+            {"idle to over-up", T->SoundIdleToOverUpOrNull()},
+            {"over-up to over-down", T->SoundOverUpToOverDownOrNull()},
+            {"over-down to over-up", T->SoundOverDownToOverUpOrNull()}};
+        for (const auto& [Name, S] : Sounds) {
+            Out << Indent << Name << ": " << (S && S->SoundId ? SoundInfoText(*S) : std::string("none")) << "\n";
+            if (S && S->SoundId) DumpEnvelope(Out, *S, Indent + "  ");
+        }
+    } else if (auto* T = dynamic_cast<const TSWFSoundStreamHead*>(&Tag)) {
+        Out << Indent << "playback " << SoundShape(T->PlaybackSoundRate, T->PlaybackSoundSize, T->PlaybackSoundType)
+            << "\n";
+        Out << Indent << "stream " << SoundFormatText(T->StreamSoundCompression) << " "
+            << SoundShape(T->StreamSoundRate, T->StreamSoundSize, T->StreamSoundType) << ", "
+            << T->StreamSoundSampleCount << " samples per frame";
+        if (T->StreamSoundCompression == sfMP3) Out << ", latency seek " << T->LatencySeek;
+        Out << "\n";
+    } else if (auto* T = dynamic_cast<const TSWFVideoFrame*>(&Tag)) {
+        Out << Indent << "stream " << T->StreamID << " frame " << T->FrameNum << ", data " << T->DataSize << " bytes\n";
+    } else if (auto* T = dynamic_cast<const TSWFUnknownTag*>(&Tag); T && Tag.TagID == tagDefineSprite) {
+        DumpSprite(Out, *T, Indent, Version);
     } else if (dynamic_cast<const TSWFUnknownTag*>(&Tag)) {
         Out << Indent << "raw body, " << Tag.BodySize << " bytes\n";
     }

@@ -35,12 +35,8 @@ void PrintHeader(const TSWFFileReader& R) {
 void PrintTags(const TSWFFileReader& R) {
     std::cout << "Tags:\n";
     for (const TSWFReadTag& T : R.Tags) {
-        char Line[128];
-        std::snprintf(Line, sizeof Line, "  %08llX  %-20s code %3u  length %u%s\n",
-                      static_cast<unsigned long long>(T.Offset), TagName(T.TagID).c_str(), T.TagID, T.BodySize,
-                      T.LongHeader ? " (long header)" : "");
-        std::cout << Line;
-        if (T.Tag) DumpTagFields(std::cout, *T.Tag, "            ");
+        std::cout << "  " << TagLine(T.Offset, T.TagID, T.BodySize, T.LongHeader) << "\n";
+        if (T.Tag) DumpTagFields(std::cout, *T.Tag, "            ", R.Version);
     }
     std::cout << R.Tags.size() << " tags\n";
 }
