@@ -27,6 +27,9 @@ status=$?
 echo "== the link of a movie"
 mkdir -p "$work/link"
 node link.mjs --cli "$build/app/anivert-cli" --gif "$here/selfmade/disposals.gif" --work "$work/link" || status=1
+echo "== sprites, clip actions and sounds"
+mkdir -p "$work/tags"
+node player-tags.mjs --samples "$build/tools/swfsamples" --work "$work/tags" || status=1
 echo "== independent parser"
 /usr/bin/python3 check_yaswfp.py "$work"/*.swf "$work"/link/*/*.swf | tail -n 20
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
