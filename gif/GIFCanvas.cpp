@@ -27,10 +27,15 @@ void TableWords(const TGIFBitmap& Picture, std::uint32_t (&Words)[256]) {
 
 }  // namespace
 
-void GIFForEachTile(const TRect& Area, int TileWidth, int TileHeight, const std::function<void(TPoint)>& Action) {
-    if (Area.IsEmpty() || TileWidth <= 0 || TileHeight <= 0) return;
-    for (std::int64_t Y = Area.Top; Y < Area.Bottom; Y += TileHeight)
-        for (std::int64_t X = Area.Left; X < Area.Right; X += TileWidth)
+void GIFForEachTile(const TRect& Area, int TileWidth, int TileHeight, const TRect& Visible,
+                    const std::function<void(TPoint)>& Action) {
+    const TRect V = Intersect(Area, Visible);
+    if (V.IsEmpty() || TileWidth <= 0 || TileHeight <= 0) return;
+    // The first tile that reaches into V, in each direction.
+    const std::int64_t X0 = Area.Left + (std::int64_t(V.Left) - Area.Left) / TileWidth * TileWidth;
+    const std::int64_t Y0 = Area.Top + (std::int64_t(V.Top) - Area.Top) / TileHeight * TileHeight;
+    for (std::int64_t Y = Y0; Y < V.Bottom; Y += TileHeight)
+        for (std::int64_t X = X0; X < V.Right; X += TileWidth)
             Action(TPoint{static_cast<std::int32_t>(X), static_cast<std::int32_t>(Y)});
 }
 
@@ -127,7 +132,7 @@ void TGIFCanvas::CopyRect(const TRect& Dest, const TGIFCanvas& Source, const TRe
 
 void TGIFCanvas::TileCopy(const TRect& Dest, const TGIFCanvas& Source) {
     if (Source.Empty() || &Source == this) return;
-    GIFForEachTile(Dest, Source.FWidth, Source.FHeight, [&](TPoint P) {
+    GIFForEachTile(Dest, Source.FWidth, Source.FHeight, BoundsRect(), [&](TPoint P) {
         CopyRect(Rect(P.X, P.Y, P.X + Source.FWidth, P.Y + Source.FHeight), Source, Source.BoundsRect(), Dest);
     });
 }
@@ -167,7 +172,8 @@ void TGIFCanvas::StretchDraw(const TRect& Dest, const TGIFBitmap& Picture, const
 
 void TGIFCanvas::TileDraw(const TRect& Dest, const TGIFBitmap& Picture, const TGIFMask* Mask) {
     const int W = Picture.Width(), H = Picture.Height();
-    GIFForEachTile(Dest, W, H, [&](TPoint P) { StretchDraw(Rect(P.X, P.Y, P.X + W, P.Y + H), Picture, Mask, Dest); });
+    GIFForEachTile(Dest, W, H, BoundsRect(),
+                   [&](TPoint P) { StretchDraw(Rect(P.X, P.Y, P.X + W, P.Y + H), Picture, Mask, Dest); });
 }
 
 void TGIFCanvas::Assign(const TGIFCanvas& Source) {

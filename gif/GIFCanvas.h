@@ -30,8 +30,10 @@ constexpr TColor GIFPixelToColor(std::uint32_t P) {
 }
 
 // Calls Action(origin) for every tile of TileWidth x TileHeight laid from
-// Area's top-left corner that overlaps Area (nothing for empty tiles).
-void GIFForEachTile(const TRect& Area, int TileWidth, int TileHeight, const std::function<void(TPoint)>& Action);
+// Area's top-left corner that overlaps both Area and Visible (nothing for
+// empty tiles): a large area over a small canvas costs only the tiles seen.
+void GIFForEachTile(const TRect& Area, int TileWidth, int TileHeight, const TRect& Visible,
+                    const std::function<void(TPoint)>& Action);
 
 class TGIFCanvas {
 public:

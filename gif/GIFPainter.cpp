@@ -48,7 +48,11 @@ void DrawFrame(TGIFSubImage& Frame, TGIFCanvas& Canvas, const TRect& Rect, bool 
     const TGIFImage* Image = Frame.Image();
     const int W = ScreenExtent(Image ? Image->Width() : 0, Frame.Left() + Frame.Width());
     const int H = ScreenExtent(Image ? Image->Height() : 0, Frame.Top() + Frame.Height());
-    GIFForEachTile(Rect, W, H, [&](TPoint P) {
+    // Tiles whose copy of the frame reaches the canvas (a frame may lie
+    // beyond its screen).
+    const TRect Reach = anivert::Rect(-(Frame.Left() + Frame.Width()), -(Frame.Top() + Frame.Height()),
+                                      Canvas.Width(), Canvas.Height());
+    GIFForEachTile(Rect, W, H, Reach, [&](TPoint P) {
         const TRect Dest = anivert::Rect(P.X + Frame.Left(), P.Y + Frame.Top(), P.X + Frame.Left() + Frame.Width(),
                                          P.Y + Frame.Top() + Frame.Height());
         DrawPicture(Frame, Canvas, Dest, false, Transparent, Rect);
@@ -66,7 +70,7 @@ void ForEachFrameArea(const TGIFSubImage& Frame, const TRect& Rect, bool Tile,
     const TGIFImage* Image = Frame.Image();
     const int W = ScreenExtent(Image ? Image->Width() : 0, Frame.Left() + Frame.Width());
     const int H = ScreenExtent(Image ? Image->Height() : 0, Frame.Top() + Frame.Height());
-    GIFForEachTile(Rect, W, H, [&](TPoint P) {
+    GIFForEachTile(Rect, W, H, Rect, [&](TPoint P) {
         const TRect A = anivert::Rect(std::max(Rect.Left, P.X + Frame.Left()), std::max(Rect.Top, P.Y + Frame.Top()),
                                       std::min(Rect.Right, P.X + Frame.Left() + Frame.Width()),
                                       std::min(Rect.Bottom, P.Y + Frame.Top() + Frame.Height()));

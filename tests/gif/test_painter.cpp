@@ -171,6 +171,14 @@ TEST(GIFFrameDraw, FramesArePlacedStretchedTiledAndDrawnThroughTheirMasks) {
     EXPECT_EQ(T.Pixel(2, 5), UnderWord);  // cut at the rectangle
     EXPECT_EQ(T.Pixel(10, 0), UnderWord);
     EXPECT_EQ(T.Pixel(7, 1), UnderWord);
+    // Tiles are laid only where the canvas is.
+    TGIFImage Dot;
+    ASSERT_EQ(LoadGif(Dot, MakeGif(1, 1, {{0, 0, 1, 1, {1}}})).Error, "");
+    Dot.PaintOptions |= poTile;
+    TGIFCanvas Small(3, 3, Under);
+    Dot.Draw(Small, Rect(-1000000000, -1000000000, 1000000000, 1000000000));
+    EXPECT_EQ(Small.Pixel(0, 0), Red);
+    EXPECT_EQ(Small.Pixel(2, 2), Red);
 }
 
 // ---------------------------------------------------------------- image
