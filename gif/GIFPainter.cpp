@@ -163,14 +163,7 @@ void TGIFPainter::Stop() {
 
 void TGIFPainter::Restart() {
     FRestartRequested = true;
-    if (FRunning || !Asynchronous() || !FResumed || FStage == TStage::Done) return;
-    if (FTimer || FWaitForWake) {
-        CancelTimer();
-        FWaitForWake = false;
-        FTimer = FScheduler->Schedule(0, [W = weak_from_this()] {
-            if (auto P = W.lock()) P->TimerFired();
-        });
-    }
+    if (!FRunning && Asynchronous() && FResumed && FStage != TStage::Done && (FTimer || FWaitForWake)) ShowNow();
 }
 
 void TGIFPainter::Wake() {
@@ -179,10 +172,15 @@ void TGIFPainter::Wake() {
         FSignalled = true;
         return;
     }
-    CancelTimer();
-    FWaitForWake = false;
     FLastWait = 0;
     FLastTime = FClock->Now();
+    ShowNow();
+}
+
+void TGIFPainter::ShowNow() {
+    CancelTimer();
+    FWaitForWake = false;
+    FStage = TStage::ShowFrame;
     FTimer = FScheduler->Schedule(0, [W = weak_from_this()] {
         if (auto P = W.lock()) P->TimerFired();
     });

@@ -149,6 +149,8 @@ private:
     void ShowFrame();
     void Paint(TGIFSubImage& Frame);
     void RestoreBackground(const TGIFSubImage& Frame);
+    // Ends the wait: the frame is shown as soon as the event loop runs.
+    void ShowNow();
     void CancelTimer();
     void TimerFired();
     // Removes the painter from its image.

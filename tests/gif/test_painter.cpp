@@ -297,16 +297,18 @@ TEST(GIFPainterTiming, LatenessHalvesTheNextWaitSpeedZeroWaitsForWakeAndSynchron
         P.Clock.Wait(1000);
         EXPECT_EQ(P.Times(), (std::vector<std::int64_t>{0, 120, 176}));
     }
-    // Speed 0: after the first frame nothing moves until woken.
+    // Speed 0: nothing moves until woken.
     {
         Player P(Plain(3));
-        P.Image.PlaybackSpeed = 0;
+        P.Image.OnFrameShown = [](TGIFPainter& Painter) {
+            if (Painter.CurrentFrame() == 1) Painter.PlaybackSpeed = 0;
+        };
         auto Painter = P.Play(Async);
         P.Clock.Wait(1000000);
-        EXPECT_EQ(P.Frames(), (std::vector<int>{0}));
+        EXPECT_EQ(P.Frames(), (std::vector<int>{0, 1}));
         Painter->Wake();
         P.Clock.Wait(0);
-        EXPECT_EQ(P.Shown.back(), (std::pair<int, std::int64_t>{1, 1000000}));
+        EXPECT_EQ(P.Shown.back(), (std::pair<int, std::int64_t>{2, 1000000}));
     }
     // Synchronous: the first frame waits one unit (12 ms), a delay counts
     // at most 1000 units, and StartPainter returns when the play is over.
