@@ -64,7 +64,9 @@ public:
     // Expires when the canvas is destroyed (and only then).
     THandle Lifetime() const { return FLifetime; }
 
-    std::uint32_t* ScanLine(int Y) { return FPixels.data() + static_cast<std::size_t>(Y) * static_cast<std::size_t>(FWidth); }
+    std::uint32_t* ScanLine(int Y) {
+        return FPixels.data() + static_cast<std::size_t>(Y) * static_cast<std::size_t>(FWidth);
+    }
     const std::uint32_t* ScanLine(int Y) const {
         return FPixels.data() + static_cast<std::size_t>(Y) * static_cast<std::size_t>(FWidth);
     }

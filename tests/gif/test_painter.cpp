@@ -279,10 +279,9 @@ TEST(GIFPainterTiming, Delays0_2And150ShowFrames120_36And1800msApartAndHalveAtSp
         P.Image.PlaybackSpeed = Speed;
         P.Play(Async | poLoopForEver);
         P.Clock.Wait(2200);
-        const std::vector<std::int64_t> At = Speed == 100
-                                                 ? std::vector<std::int64_t>{0, 120, 156, 1956, 2076, 2112}
-                                                 : std::vector<std::int64_t>{0, 60, 78, 978, 1038, 1056, 1956, 2016, 2034};
-        EXPECT_EQ(P.Times(), At);
+        using V = std::vector<std::int64_t>;
+        EXPECT_EQ(P.Times(), (Speed == 100 ? V{0, 120, 156, 1956, 2076, 2112}
+                                           : V{0, 60, 78, 978, 1038, 1056, 1956, 2016, 2034}));
     }
 }
 
