@@ -471,7 +471,18 @@ void TGIFImageList::LoadFromStream(TStream& Stream) {
 
 TGIFImage::TGIFImage() : ScreenHeader(this), Images(this) {}
 
-TGIFImage::~TGIFImage() { Images.Clear(); }
+TGIFImage::~TGIFImage() {
+    try {
+        StopAllPainters();
+    } catch (...) {
+        // What a painter's last event raised has nobody to go to now.
+    }
+    // Painters still busy (the image is destroyed from one of their events)
+    // must not reach back into it.
+    for (const std::shared_ptr<TGIFPainter>& P : FPainters) P->Detach();
+    FPainters.clear();
+    Images.Clear();
+}
 
 void TGIFImage::LoadFile(const std::string& FileName) {
     TFileStream F(FileName, TFileMode::fmOpenRead);
@@ -497,6 +508,13 @@ void TGIFImage::LoadFromStream(TStream& Stream) {
         throw;
     }
     Progress(TProgressStage::psEnding, 100, gifmsg::Loading);
+}
+
+void TGIFImage::CopyFrom(const TGIFImage* Source) {
+    if (Source)
+        CopyFrom(*Source);
+    else
+        Clear();
 }
 
 void TGIFImage::CopyFrom(const TGIFImage& Source) {
@@ -543,6 +561,8 @@ void TGIFImage::CopyFrom(const TGIFImage& Source) {
             Frame->CopyFrom(Source.Images[I]);
             Images.Add(std::move(Frame));
             FPalette.reset();
+            StopDrawPainter();
+            Changed();
             Progress(TProgressStage::psRunning, static_cast<int>(std::int64_t(I + 1) * 100 / N), gifmsg::Copying);
         }
     } catch (...) {
@@ -577,6 +597,7 @@ void TGIFImage::SetHeight(int Value) {
 TColor TGIFImage::BackgroundColor() { return GlobalColorMap().Colors(ScreenHeader.BackgroundColorIndex); }
 
 void TGIFImage::Clear() {
+    StopAllPainters();
     Images.Clear();
     ScreenHeader.Clear();
     FPalette.reset();

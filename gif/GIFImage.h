@@ -94,6 +94,9 @@ enum class TProgressStage { psStarting, psRunning, psEnding };
 
 #include "GIFColorMap.h"
 #include "GIFBitmap.h"
+#include "GIFCanvas.h"
+#include "GIFScheduler.h"
+#include "GIFPainter.h"
 #include "GIFItems.h"
 #include "GIFLZW.h"
 #include "GIFOptimize.h"

@@ -372,6 +372,18 @@ public:
     // picture and mask. An Empty frame's extensions are copied too.
     void CopyFrom(const TGIFSubImage& Source);
 
+    // Draws the frame into Rect, which stands for the whole logical screen:
+    // its own rectangle is placed and stretched in proportion; with Tile it
+    // is drawn at its own size in every screen-sized tile laid across Rect
+    // from its top-left corner. With Transparent, a transparent frame is
+    // drawn through its mask. Then the canvas is told of the change.
+    void Draw(TGIFCanvas& Canvas, const TRect& Rect, bool Tile, bool Transparent);
+    // Draws the frame's picture stretched to Rect (with Tile, at its own
+    // size repeated across Rect), through the mask as Draw.
+    void DrawStretched(TGIFCanvas& Canvas, const TRect& Rect, bool Tile, bool Transparent);
+    // The frame's own rectangle when Rect stands for the logical screen.
+    TRect PlacedRect(const TRect& Rect) const;
+
     // Makes the pixels that repeat what Previous left on the screen
     // transparent (self is the frame shown after Previous). Does nothing
     // when Previous's disposal may change the screen under self, or when no
@@ -435,14 +447,22 @@ public:
     TGIFImageList Images;
 
     // Settings, with their defaults.
-    std::uint16_t PaintOptions = 0x060F;
+    // A set of the po... bits: asynchronous, transparent, animate, loop,
+    // dither only on palette displays.
+    std::uint16_t PaintOptions = poAsynchronous | poTransparent | poAnimate | poLoop | poDither |
+                                 poDitherOnPaletteDisplays;
     std::uint8_t ReductionMethod = 6;
     std::uint8_t ReductionDepth = 8;
     std::uint8_t DitherMethod = 0;
     std::uint8_t Compression = 0;
+    // Kept and copied; painters share the image's thread and have no
+    // priority of their own.
     std::uint8_t PainterPriority = 3;
+    // Percent of the frames' speed a new painter plays at.
     int PlaybackSpeed = 100;
-    TColor PaintBackgroundColor = 0x1FFFFFFF;
+    // The painters' background; GIFColorNone: the global map's background
+    // colour (the window colour without a global map).
+    TColor PaintBackgroundColor = GIFColorNone;
     // Build every frame's Bitmap while loading.
     bool RenderOnLoad = false;
     // The pixel bounds (see GIFDefaultMaxFramePixels).
@@ -457,8 +477,12 @@ public:
     // extensions and pixels, and the settings PainterPriority,
     // PaintBackgroundColor, PaintOptions, ReductionMethod, DitherMethod and
     // the pixel bounds (not PlaybackSpeed, ReductionDepth or Compression).
-    // Source's events report progress and warnings while it runs.
+    // Source's events report progress and warnings while it runs. The
+    // image's painters are stopped first; every frame added notifies a
+    // change.
     void CopyFrom(const TGIFImage& Source);
+    // Null clears the image.
+    void CopyFrom(const TGIFImage* Source);
 
     // Merges the global map and every local map into one global map of at
     // most 256 colours ordered by use and remaps every frame to it; the
@@ -471,8 +495,51 @@ public:
     void Optimize(std::uint8_t Options, std::uint8_t ReductionMethod, std::uint8_t DitherMethod,
                   std::uint8_t ReductionDepth);
 
-    // Stops every painter of the image. There are no painters yet.
-    void StopAllPainters() {}
+    // ---- drawing and playing
+
+    // The painters' events, copied to every painter when it starts.
+    TGIFPainter::TPaintEvent OnPlayStart;
+    TGIFPainter::TPaintEvent OnFrameShow;
+    TGIFPainter::TPaintEvent OnFrameShown;
+    TGIFPainter::TPaintEvent OnPassStart;
+    TGIFPainter::TPaintEvent OnPlayEnd;
+    // The image's bitmap changed (a frame was played into it) or frames
+    // were added: whoever shows the image draws it again.
+    std::function<void(TGIFImage& Image)> OnChange;
+
+    // The scheduler asynchronous painters play through (not owned; it must
+    // outlive the image's painters). Without one, painters play
+    // synchronously.
+    TGIFScheduler* Scheduler() const { return FScheduler; }
+    void SetScheduler(TGIFScheduler* Value);
+
+    // Draws the image into Rect of Canvas: the first frame when the image
+    // has one frame or the animate bit of PaintOptions is clear; else the
+    // image's bitmap, into which the draw painter plays (made and started
+    // by the first call, its first frame painted before Draw returns); with
+    // poDirect the draw painter plays straight onto Canvas. Does nothing
+    // while a Draw is in progress or when the image has no frames.
+    void Draw(TGIFCanvas& Canvas, const TRect& Rect);
+    // Makes a painter for Rect of Canvas with Options (poAsynchronous and
+    // poAnimate are cleared for an image of one frame, poAsynchronous when
+    // there is no scheduler) and answers it when it is asynchronous, not
+    // yet resumed. A synchronous painter plays at once and null is
+    // answered; so it is when the image is empty or Rect is empty.
+    std::shared_ptr<TGIFPainter> StartPainter(TGIFCanvas& Canvas, const TRect& Rect, std::uint16_t Options);
+    // Stops the draw painter and frees the image's bitmap.
+    void StopDrawPainter();
+    // Stops every painter and frees the image's bitmap. Painters that are
+    // busy (the call comes from one of their events) end as soon as control
+    // returns to them; they no longer paint.
+    void StopAllPainters();
+    // The live painters, and the one Draw started (or null).
+    std::vector<std::shared_ptr<TGIFPainter>> Painters() const;
+    TGIFPainter* DrawPainter() const { return FDrawPainter; }
+    // The whole-screen bitmap the draw painter plays into, or null.
+    const TGIFCanvas* ImageBitmap() const { return FImageBitmap.get(); }
+    // Calls OnChange.
+    void Changed();
+
     // Held while painters are started or stopped and while the maps and
     // pixels are rewritten.
     std::recursive_mutex& PainterListLock() { return FPainterListLock; }
@@ -511,8 +578,20 @@ public:
     void ReservePixels(const TGIFSubImage* Frame, std::uint64_t Count);
 
 private:
+    friend class TGIFPainter;
+    // A painter's play is over: it leaves the list.
+    void PainterEnded(TGIFPainter& Painter);
+    // Stretches (or tiles) the image's bitmap onto Rect of Canvas.
+    void DrawImageBitmap(TGIFCanvas& Canvas, const TRect& Rect);
+
     std::unique_ptr<TGIFPalette> FPalette;
-    std::recursive_mutex FPainterListLock;
+    mutable std::recursive_mutex FPainterListLock;
+    std::vector<std::shared_ptr<TGIFPainter>> FPainters;
+    TGIFPainter* FDrawPainter = nullptr;
+    std::unique_ptr<TGIFCanvas> FImageBitmap;
+    TGIFScheduler* FScheduler = nullptr;
+    bool FDrawing = false;
+    bool FStoppingPainters = false;
 };
 
 // The 216-colour cube: entry 36r + 6g + b is (51r, 51g, 51b).

@@ -166,6 +166,43 @@ std::vector<std::string> CorpusFiles() {
     return Names;
 }
 
+const std::map<std::string, std::string>& CorpusNotLoading() {
+    static const std::map<std::string, std::string> Files = {
+        {"nsgif_lzwof.gif", "its LZW codes build a self-referring table entry: circular decoder table entry"},
+        {"nsgif_lzwoob.gif", "code size 12: refused as invalid GIF data"},
+        {"pygif_overflow-codes.gif", "code size 12: refused as invalid GIF data"},
+        {"pygif_unknown-extension.gif", "an extension label this decoder does not know fails the load"},
+        {"its_2b5bc31d84703bfb9f371925f0e3e57d.gif", "code size 72 after a zero-width frame: invalid GIF data"},
+        {"its_5f09a896c191db3fa7ea6bdd5ebe9485.gif", "code size 72 after a zero-width frame: invalid GIF data"},
+        {"its_6d939393058de0579fca1bbf10ecff25.gif", "truncated inside the fourth frame's colour table"},
+        {"its_9f8f6046eaf9ffa2d9c5d6db05c5f881.gif", "ends inside an extension label: unknown extension type"},
+        {"its_55abb3cc464305dd554171c3d44cb61f.gif", "truncated inside the second frame's descriptor"},
+        {"deb-nmap_pixel.gif", "ends inside the global colour table"},
+        {"its_ce774930ac70449f38a18789c70095b8.gif", "the fifth frame has code size 255: invalid GIF data"},
+        {"imggif_issue-101-infinite-empty-loop.gif",
+         "a zero-sized frame takes the 6727 x 65351 logical screen: more pixels than the decoder accepts"},
+    };
+    return Files;
+}
+
+const std::map<std::string, std::string>& ChromiumExclusions() {
+    static const std::map<std::string, std::string> Files = {
+        {"imagers_issue_1455_oversized.gif", "frame beyond the logical screen: Chromium enlarges the canvas"},
+        {"imagers_oob.gif", "frame beyond the logical screen: Chromium enlarges the canvas"},
+        {"pygif_image-outside-bg.gif", "frame beyond the logical screen: Chromium enlarges the canvas"},
+        {"wuffs_frame-out-of-bounds.gif", "frame beyond the logical screen: Chromium enlarges the canvas"},
+        {"its_bc7af0616c4ae99144c8600e7b39beea.gif",
+         "truncated last frame: its missing pixels keep the fill value (index 0, opaque), Chromium leaves them "
+         "transparent"},
+        {"its_adf6f850b13dff73ebb22862c6ab028b.gif",
+         "invalid code in the last frame: Chromium stops decoding there, this decoder reads it as a code not yet "
+         "in the table and goes on (one pixel differs)"},
+        {"wuffs_zero-width-frame.gif",
+         "zero-width frame: this decoder gives it the logical screen's size, Chromium draws nothing"},
+    };
+    return Files;
+}
+
 // ---------------------------------------------------------------- JSON
 
 const Json& Json::operator[](const std::string& Key) const {

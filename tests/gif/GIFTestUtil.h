@@ -59,6 +59,13 @@ std::string CorpusDir();
 // The names of the corpus's GIF files, sorted.
 std::vector<std::string> CorpusFiles();
 
+// Corpus files that every check of the frames leaves out (they do not
+// load, or not far enough), with the reason.
+const std::map<std::string, std::string>& CorpusNotLoading();
+// Corpus files whose Chromium rendering differs from the GIF rules this
+// decoder follows, with the reason.
+const std::map<std::string, std::string>& ChromiumExclusions();
+
 // A JSON value: null, bool, number, string, array or object.
 struct Json {
     enum Kind { Null, Bool, Number, String, Array, Object } K = Null;

@@ -73,23 +73,6 @@ std::unique_ptr<Decoded> Decode(const std::string& Name) {
     return D;
 }
 
-// Files every check leaves out, with the reason.
-const std::map<std::string, std::string> NotLoading = {
-    {"nsgif_lzwof.gif", "its LZW codes build a self-referring table entry: circular decoder table entry"},
-    {"nsgif_lzwoob.gif", "code size 12: refused as invalid GIF data"},
-    {"pygif_overflow-codes.gif", "code size 12: refused as invalid GIF data"},
-    {"pygif_unknown-extension.gif", "an extension label this decoder does not know fails the load"},
-    {"its_2b5bc31d84703bfb9f371925f0e3e57d.gif", "code size 72 after a zero-width frame: invalid GIF data"},
-    {"its_5f09a896c191db3fa7ea6bdd5ebe9485.gif", "code size 72 after a zero-width frame: invalid GIF data"},
-    {"its_6d939393058de0579fca1bbf10ecff25.gif", "truncated inside the fourth frame's colour table"},
-    {"its_9f8f6046eaf9ffa2d9c5d6db05c5f881.gif", "ends inside an extension label: unknown extension type"},
-    {"its_55abb3cc464305dd554171c3d44cb61f.gif", "truncated inside the second frame's descriptor"},
-    {"deb-nmap_pixel.gif", "ends inside the global colour table"},
-    {"its_ce774930ac70449f38a18789c70095b8.gif", "the fifth frame has code size 255: invalid GIF data"},
-    {"imggif_issue-101-infinite-empty-loop.gif",
-     "a zero-sized frame takes the 6727 x 65351 logical screen: more pixels than the decoder accepts"},
-};
-
 class Corpus : public testing::TestWithParam<std::string> {};
 
 }  // namespace
@@ -109,7 +92,7 @@ const std::map<std::string, std::string> ManifestExclusions = {
 TEST_P(Corpus, StructureMatchesTheManifest) {
     const std::string Name = GetParam();
     if (GifsicleStatus(Name) != "ok") GTEST_SKIP() << "gifsicle reports a read error";
-    if (NotLoading.count(Name)) GTEST_SKIP() << NotLoading.at(Name);
+    if (CorpusNotLoading().count(Name)) GTEST_SKIP() << CorpusNotLoading().at(Name);
     if (ManifestExclusions.count(Name)) GTEST_SKIP() << ManifestExclusions.at(Name);
     const Json& M = Manifest()[Name]["gifsicle"];
     const Json& GL = Manifest()[Name]["giflib"];
@@ -165,7 +148,7 @@ TEST_P(Corpus, PixelIndicesMatchGiflib) {
         }
     } Close{Gif};
     if (DGifSlurp(Gif) != GIF_OK) GTEST_SKIP() << "giflib cannot decode the file: " << GifErrorString(Gif->Error);
-    if (NotLoading.count(Name)) GTEST_SKIP() << NotLoading.at(Name);
+    if (CorpusNotLoading().count(Name)) GTEST_SKIP() << CorpusNotLoading().at(Name);
     auto D = Decode(Name);
     ASSERT_EQ(D->Result.Error, "");
     ASSERT_EQ(D->Frames.size(), static_cast<std::size_t>(Gif->ImageCount));
@@ -188,23 +171,6 @@ TEST_P(Corpus, PixelIndicesMatchGiflib) {
 // ---------------------------------------------------------------- Chromium
 
 namespace {
-
-// Files whose Chromium rendering differs from the GIF rules this decoder
-// follows.
-const std::map<std::string, std::string> ChromiumExclusions = {
-    {"imagers_issue_1455_oversized.gif", "frame beyond the logical screen: Chromium enlarges the canvas"},
-    {"imagers_oob.gif", "frame beyond the logical screen: Chromium enlarges the canvas"},
-    {"pygif_image-outside-bg.gif", "frame beyond the logical screen: Chromium enlarges the canvas"},
-    {"wuffs_frame-out-of-bounds.gif", "frame beyond the logical screen: Chromium enlarges the canvas"},
-    {"its_bc7af0616c4ae99144c8600e7b39beea.gif",
-     "truncated last frame: its missing pixels keep the fill value (index 0, opaque), Chromium leaves them "
-     "transparent"},
-    {"its_adf6f850b13dff73ebb22862c6ab028b.gif",
-     "invalid code in the last frame: Chromium stops decoding there, this decoder reads it as a code not yet in "
-     "the table and goes on (one pixel differs)"},
-    {"wuffs_zero-width-frame.gif",
-     "zero-width frame: this decoder gives it the logical screen's size, Chromium draws nothing"},
-};
 
 using Canvas = std::vector<std::uint8_t>;  // RGBA
 
@@ -256,8 +222,8 @@ TEST_P(Corpus, ComposedFramesMatchChromium) {
     for (const auto& E : fs::directory_iterator(Dir, EC)) Stored.insert(E.path().filename().string());
     Stored.erase("img-000.png");
     if (Stored.empty()) GTEST_SKIP() << "Chromium's decoder gives no frame";
-    if (NotLoading.count(Name)) GTEST_SKIP() << NotLoading.at(Name);
-    if (ChromiumExclusions.count(Name)) GTEST_SKIP() << ChromiumExclusions.at(Name);
+    if (CorpusNotLoading().count(Name)) GTEST_SKIP() << CorpusNotLoading().at(Name);
+    if (ChromiumExclusions().count(Name)) GTEST_SKIP() << ChromiumExclusions().at(Name);
     auto D = Decode(Name);
     ASSERT_EQ(D->Result.Error, "");
     const std::vector<Canvas> Frames = Compose(D->Image, D->Frames);
