@@ -175,6 +175,8 @@ private:
 class TQtPreviewImage : public TPreviewImage {
 public:
     explicit TQtPreviewImage(TPreviewWidget* Widget) : FWidget(Widget) {}
+    // The widget stops playing before the picture goes.
+    ~TQtPreviewImage() override { FWidget->Play(nullptr); }
     void SetPicture(std::unique_ptr<TGIFImage> Gif) override;
     void SetBounds(std::int32_t Left, std::int32_t Top, std::int32_t Width, std::int32_t Height) override;
     void SetCursor(TCursorKind Kind) override;

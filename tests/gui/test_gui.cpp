@@ -129,6 +129,9 @@ TEST(DesktopWindow, SelectingAFileEnablesStartAndPreviews) {
     ASSERT_NE(W.Form().Image1.Picture(), nullptr);
     EXPECT_EQ(M.Image1->size(), QSize(80, 60));
     EXPECT_EQ(M.Image1->x(), (M.BPanel1->maximumViewportSize().width() - 80) / 2);
+    // The preview plays: its picture changes without anything being done.
+    const QImage First = M.Image1->grab().toImage();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return M.Image1->grab().toImage() != First; }, 3000));
     // Single mode converts the selection; the outcome comes in a box.
     W.Form().WriteTestPage = false;
     W.Form().OutputFolder = D.File("gifs");
