@@ -173,7 +173,7 @@ TFloor FloorOnce(const std::string& Path) {
     return F;
 }
 
-TFloor Floor(const std::string& Path, int Runs) {
+TFloor FloorInProcess(const std::string& Path, int Runs) {
     TFloor Best;
     for (int I = 0; I < Runs; ++I) {
         const TFloor F = FloorOnce(Path);
@@ -183,6 +183,33 @@ TFloor Floor(const std::string& Path, int Runs) {
         Best.Seconds = Seconds;
     }
     return Best;
+}
+
+// The floor is measured in a child process: the memory it takes must not
+// stay with this process, whose peak a spawned converter would inherit.
+TFloor Floor(const std::string& Path, int Runs) {
+    int Pipe[2];
+    if (pipe(Pipe) != 0) return {};
+    const pid_t Pid = fork();
+    if (Pid < 0) {
+        close(Pipe[0]);
+        close(Pipe[1]);
+        return {};
+    }
+    if (Pid == 0) {
+        close(Pipe[0]);
+        const TFloor F = FloorInProcess(Path, Runs);
+        const ssize_t Written = write(Pipe[1], &F, sizeof F);
+        _exit(Written == static_cast<ssize_t>(sizeof F) ? 0 : 1);
+    }
+    close(Pipe[1]);
+    TFloor F;
+    const ssize_t Got = read(Pipe[0], &F, sizeof F);
+    close(Pipe[0]);
+    int Status = 0;
+    waitpid(Pid, &Status, 0);
+    if (Got != static_cast<ssize_t>(sizeof F)) return {};
+    return F;
 }
 
 // ----- generated files
