@@ -66,6 +66,13 @@ std::string TFrameComposition::TempFile(int K) const {
     return TempFolder() + std::to_string(JobNumber) + "-" + std::to_string(K) + ".bmp";
 }
 
+std::string TFrameComposition::NextTempFile(int K) {
+    const std::string File = TempFile(K);
+    if (!FFiles.empty() && FFiles.back() != File) Platform.RenameFile(FFiles.back(), File);
+    FFiles.push_back(File);
+    return File;
+}
+
 namespace {
 
 // A frame picture reaches the movie as a 32-bit bitmap, which the movie
@@ -310,8 +317,7 @@ void TFrameComposition::RunFlattened() {
         }
         if (DisposalOf(F) == 3) StartOfPrev.Assign(Surface);
         PaintFrame(F, Surface, F.Left(), F.Top(), true);
-        const std::string File = TempFile(K);
-        FFiles.push_back(File);
+        const std::string File = NextTempFile(K);
         Surface.SaveFile(File);
         TFlashShape* Shape = AddPicture(File, W, H);
         if (PrevShape) Movie.RemoveObject(DepthOf(Prev), PrevShape);
@@ -338,8 +344,7 @@ void TFrameComposition::RunLayered() {
         if (F.Empty()) continue;
         const int W = F.Width(), H = F.Height();
         CheckPictureSize(W, H);
-        const std::string File = TempFile(K);
-        FFiles.push_back(File);
+        const std::string File = NextTempFile(K);
         Layer.SetSize(W, H);
         PaintFrame(F, Layer, 0, 0, false);
         if (K == 0 && !FirstFrameTransparent) {

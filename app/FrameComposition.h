@@ -62,6 +62,10 @@ private:
     // The picture as an image in a rectangle of its size, bitmap-filled.
     TFlashShape* AddPicture(const std::string& File, int Width, int Height);
     void PaintFrame(TGIFSubImage& Frame, TBitmap32& Target, int OffsetX, int OffsetY, bool KeepTransparent);
+    // The temporary file for frame K, to be written now: the file of the
+    // frame before, which the movie has read already, is renamed to it and
+    // rewritten, which spares the file system a new file for every frame.
+    std::string NextTempFile(int K);
     std::uint16_t DepthOf(int K) const;
     // Movie frames that show frame K (after the optimiser).
     std::uint16_t ShowFor(int K) const;

@@ -81,6 +81,9 @@ public:
     // Creates one folder level (no parents).
     virtual bool CreateDir(const std::string& Path) = 0;
     virtual bool DeleteFile(const std::string& Path) = 0;
+    // Gives a file another name in the same file system (replacing a file
+    // of that name); false where it cannot, or where renaming is not offered.
+    virtual bool RenameFile(const std::string&, const std::string&) { return false; }
     // The size by a directory search; -1 when the file is not found.
     virtual std::int64_t FileSize(const std::string& Path) = 0;
     virtual std::string ExecutablePath() = 0;

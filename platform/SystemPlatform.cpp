@@ -111,6 +111,12 @@ bool TSystemPlatform::DeleteFile(const std::string& Path) {
     return !fs::is_directory(Path, EC) && fs::remove(Path, EC);
 }
 
+bool TSystemPlatform::RenameFile(const std::string& From, const std::string& To) {
+    std::error_code EC;
+    fs::rename(From, To, EC);
+    return !EC;
+}
+
 std::int64_t TSystemPlatform::FileSize(const std::string& Path) {
     std::error_code EC;
     const auto N = fs::file_size(Path, EC);

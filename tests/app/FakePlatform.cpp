@@ -93,6 +93,12 @@ bool TFakePlatform::DeleteFile(const std::string& Path) {
     return fs::remove(Path, EC);
 }
 
+bool TFakePlatform::RenameFile(const std::string& From, const std::string& To) {
+    std::error_code EC;
+    fs::rename(From, To, EC);
+    return !EC;
+}
+
 std::int64_t TFakePlatform::FileSize(const std::string& Path) {
     std::error_code EC;
     const auto N = fs::file_size(Path, EC);

@@ -61,6 +61,7 @@ public:
     bool DirectoryExists(const std::string& Path) override;
     bool CreateDir(const std::string& Path) override;
     bool DeleteFile(const std::string& Path) override;
+    bool RenameFile(const std::string& From, const std::string& To) override;
     std::int64_t FileSize(const std::string& Path) override;
     std::string ExecutablePath() override { return ProgramDir + "anivert"; }
     std::vector<std::string> CommandLineArgs() override { return Args; }

@@ -296,3 +296,31 @@ TEST(ConvertJob, TemporaryFilesGoWhateverHappens) {
     for (const std::string& N : Seen) EXPECT_EQ(N.substr(0, Job.size() + 1), Job + "-");
     EXPECT_TRUE(J.Platform.TempFiles().empty());
 }
+
+TEST(ConvertJob, OneTemporaryFileAtATime) {
+    // Each frame's picture is in the file of its own name when the movie
+    // reads it; the file of the frame before has become that file, so a
+    // job never holds more than one.
+    for (const bool Layered : {true, false}) {
+        TJob J;
+        const std::string Gif =
+            J.PutFile("gifs", "m.gif", Layered ? MakeGif(8, 8, {{0, 0, 8, 8}, {1, 1, 2, 2}, {4, 4, 2, 2}, {6, 0, 2, 2}})
+                                               : MakeGif(8, 8, FullFrames(12, 8, 8)));
+        std::vector<std::vector<std::string>> Seen;
+        J.Platform.OnProcess = [&](int) { Seen.push_back(J.Platform.TempFiles()); };
+        ASSERT_TRUE(J.Form->ConvertNow(Gif, ""));
+        std::vector<std::string> Names;
+        for (const auto& Files : Seen) {
+            EXPECT_LE(Files.size(), 1u);
+            if (Files.size() == 1 && (Names.empty() || Names.back() != Files[0])) Names.push_back(Files[0]);
+        }
+        // The flattened loop lets messages through before it writes a frame,
+        // the layered one after: the last file is seen by the layered only.
+        const std::size_t Frames = Layered ? 4 : 11;
+        ASSERT_EQ(Names.size(), Frames);
+        const std::string Job = Names[0].substr(0, Names[0].find('-'));
+        for (std::size_t K = 0; K < Frames; ++K) EXPECT_EQ(Names[K], Job + "-" + std::to_string(K) + ".bmp");
+        EXPECT_TRUE(J.Platform.TempFiles().empty());
+        EXPECT_TRUE(CheckMovieAgainstGif(Gif, J.Out + "m.swf").empty());
+    }
+}
