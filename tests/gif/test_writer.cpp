@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <unordered_map>
 
 #include "GIFRoundTrip.h"
@@ -364,5 +365,87 @@ TEST(GIFRLEEncoder, EveryRunPatternDecodes) {
                                                                                     Growing.begin() + 20000));
         F.PackedFields = Interlaced ? 0x40 : 0;
         SaveAndCheck(Image, gcRLE);
+    }
+}
+
+// ---------------------------------------------------------------- gifdump
+
+TEST(GifDump, SaveWritesTheLoadedOrOptimisedGif) {
+    const std::string GifDump = std::string(ANIVERT_TOOLS_DIR) + "/gifdump";
+    GifBuilder G;
+    G.Header(2, 2, {0x0000FF, 0x00FF00});
+    G.Comment("gone");
+    G.Frame(0, 0, 2, 2, {0, 1, 1, 0}, {}, false, 2);
+    G.GCE(0x04, 10, 0);
+    G.Frame(0, 0, 2, 2, {0, 1, 0, 0}, {0x0000FF, 0x00FF00, 0xFF0000, 0}, false, 2);
+    G.Trailer();
+    TempDir Dir;
+    const std::string In = Dir.File("in.gif"), Out = Dir.File("out.gif");
+    WriteFileBytes(In, G.Data);
+    std::string Text;
+    EXPECT_EQ(RunCommand(GifDump + " --optimize 31 --encoder rle --save " + Out + " " + In, &Text), 0);
+    const std::string Listing =
+        "screen: 2x2, version \"89a\", global colour map 3, background index 0, aspect 0\n"
+        "frame 0: bounds 0,0 2x2, local map none, interlace no, delay none, disposal none, transparent no\n"
+        "frame 1: bounds 0,1 1x1, local map none, interlace no, delay 10, disposal 1, transparent index 2\n"
+        "    extension: graphic control (delay 10, disposal 1, transparent yes, index 2, user input no)\n"
+        "2 frames\n";
+    const Bytes Saved = ReadFileBytes(Out);
+    EXPECT_EQ(Text, Listing + "saved " + Out + ": " + std::to_string(Saved.size()) + " bytes (" + In + ": " +
+                        std::to_string(G.Data.size()) + " bytes)\n");
+    // Read back, the map holds 4 entries (padded to a power of two).
+    EXPECT_EQ(RunCommand(GifDump + " " + Out, &Text), 0);
+    EXPECT_EQ(Text, std::string(Listing).replace(Listing.find("map 3"), 5, "map 4"));
+    // Without options the file is saved as it was read.
+    EXPECT_EQ(RunCommand(GifDump + " --save " + Out + " " + In, &Text), 0);
+    TGIFImage Before, After;
+    LoadGif(Before, G.Data);
+    LoadGif(After, ReadFileBytes(Out));
+    EXPECT_EQ(CompareSaved(Before, After), "");
+
+    // A file that does not load completely, or cannot be saved, leaves no
+    // file behind.
+    GifBuilder Bad;
+    Bad.Header(2, 2, {0x000000, 0xFFFFFF});
+    Bad.Frame(0, 0, 1, 1, {1}, {}, false, 2);
+    Bad.Raw({0x21, 0x33, 0});
+    WriteFileBytes(Dir.File("bad.gif"), Bad.Data);
+    EXPECT_EQ(RunCommand(GifDump + " --save " + Dir.File("x.gif") + " " + Dir.File("bad.gif"), &Text), 1);
+    EXPECT_NE(Text.find("unknown extension type"), std::string::npos) << Text;
+    GifBuilder H;
+    H.Header(2, 1, {0x0000FF, 0x00FF00});
+    H.Frame(0, 0, 2, 1, {0, 7}, {}, false, 3);
+    H.Trailer();
+    WriteFileBytes(Dir.File("index.gif"), H.Data);
+    EXPECT_EQ(RunCommand(GifDump + " --save " + Dir.File("x.gif") + " " + Dir.File("index.gif"), &Text), 1);
+    EXPECT_NE(Text.find("colour not in colour table"), std::string::npos) << Text;
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("x.gif")));
+
+    for (const char* Usage : {" --save", " --encoder lzw", " --encoder zip --save x.gif", " --encoder"}) {
+        EXPECT_EQ(RunCommand(GifDump + Usage + " " + In, &Text), 2) << Usage;
+    }
+    EXPECT_EQ(RunCommand(GifDump + " --help", &Text), 0);
+    EXPECT_NE(Text.find("--save OUT.gif"), std::string::npos);
+    EXPECT_NE(Text.find("--encoder lzw|rle"), std::string::npos);
+}
+
+TEST(GIFFuzzRegressions, EveryFoundInputSavesAndReadsBack) {
+    const std::string Dir = std::string(ANIVERT_TEST_DATA) + "/gif-fuzz";
+    for (const auto& E : std::filesystem::directory_iterator(Dir)) {
+        if (E.path().filename() == "README") continue;
+        SCOPED_TRACE(E.path().string());
+        TGIFImage Image;
+        LoadGif(Image, ReadFileBytes(E.path().string()));
+        for (std::uint8_t Compression : Encoders) {
+            Bytes Saved;
+            try {
+                Saved = SaveGif(Image, Compression);
+            } catch (const GIFException&) {
+                continue;
+            }
+            TGIFImage Again;
+            EXPECT_EQ(LoadGif(Again, Saved).Error, "");
+            EXPECT_EQ(CompareSaved(Image, Again), "");
+        }
     }
 }
