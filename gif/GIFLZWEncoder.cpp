@@ -307,9 +307,11 @@ void TGIFRLEEncoder::Encode() {
     FTablePixel = 0;
     DidClear();
     Output(ClearCode);
+    // A run longer than a counter holds goes out in parts.
+    constexpr int MaxRun = 1 << 30;
     for (int P = NextPixel(); P >= 0; P = NextPixel()) {
-        if (FRunCount > 0 && P != FRunPixel) FlushRun();
-        if (P == FRunPixel) {
+        if (FRunCount > 0 && (P != FRunPixel || FRunCount == MaxRun)) FlushRun();
+        if (FRunCount > 0) {
             ++FRunCount;
         } else {
             FRunPixel = P;
