@@ -137,9 +137,11 @@ TEST_P(SaveCorpus, MergedOptimisedAndSavedShowsTheSameAnimation) {
     const std::vector<TimelinePicture> Optimised = Timeline(Work, Area);
     // Where the colours fit one map the optimised image shows what the
     // original shows (the optimiser's own tests check this too).
-    if (ColorsFit(Image)) {
+    const bool Fit = ColorsFit(Image);
+    if (Fit) {
         EXPECT_EQ(CompareTimelines(Before, Optimised), "");
     }
+    RecordProperty("colours_fit", Fit ? "yes" : "no");
     for (std::uint8_t Compression : {std::uint8_t(gcLZW), std::uint8_t(gcRLE)}) {
         SCOPED_TRACE(Compression == gcRLE ? "run-length encoder" : "LZW encoder");
         const Bytes Saved = SaveGif(Work, Compression);
