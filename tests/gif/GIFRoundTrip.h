@@ -57,8 +57,8 @@ std::vector<const TGIFSubImage*> PixelFrames(const TGIFImage& Image);
 
 // "" when After (read from the file Before was saved as) has Before's
 // logical screen, global colours, frames with pixels (bounds, interlace,
-// local colours, transparency, delay, disposal, pixels) and the same
-// extensions in the same order; else the first difference.
+// local colours, transparency, delay, disposal, pixels) and the same kinds
+// of extension in the same order; else the first difference.
 std::string CompareSaved(const TGIFImage& Before, const TGIFImage& After);
 // The same against giflib's reading of the file, extension blocks byte for
 // byte.

@@ -63,6 +63,7 @@ Bytes SaveAndCheck(TGIFImage& Image, std::uint8_t Compression) {
     EXPECT_EQ(R.Error, "");
     EXPECT_TRUE(R.Warnings.empty()) << R.Warnings.front();
     EXPECT_EQ(CompareSaved(Image, Again), "");
+    EXPECT_TRUE(SaveGif(Again, Compression) == Saved);
     GiflibFile G(Saved);
     EXPECT_NE(G.Gif(), nullptr) << G.Error;
     if (G.Gif()) {
@@ -100,8 +101,11 @@ TEST(GIFWriter, WritesHeaderFramesAndPaddedTablesByteForByte) {
     Image.Images[1].ColorTable.UseOrdered = true;
     EXPECT_EQ(Signature(SaveGif(Image, gcLZW)), "GIF89a");
     Image.Images[1].ColorTable.UseOrdered = false;
+    // The global map's order only sets the sort flag.
     Image.GlobalColorMap().UseOrdered = true;
     EXPECT_EQ(Signature(SaveGif(Image, gcLZW)), "GIF87a");
+    EXPECT_EQ(Image.ScreenHeader.PackedFields, 0xA9);
+    Image.GlobalColorMap().UseOrdered = false;
     static_cast<TGIFCommentExtension&>(
         Image.Images[1].FrameExtensions.Add(std::make_unique<TGIFCommentExtension>(Image.Images[1])))
         .Lines = {"c"};
