@@ -50,9 +50,10 @@ void SaveAndReadBack(TGIFImage& Image, std::uint8_t Compression) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     TMemoryStream In(std::vector<std::uint8_t>(Data, Data + Size));
     TGIFImage Image;
-    // Small pixel bounds keep every run short (see fuzz_gif_reader).
-    Image.MaxFramePixels = std::uint64_t(1) << 20;
-    Image.MaxImagePixels = std::uint64_t(1) << 20;
+    // Small pixel bounds keep every run short (see fuzz_gif_reader); each
+    // input is decoded four times and encoded three times here.
+    Image.MaxFramePixels = std::uint64_t(1) << 16;
+    Image.MaxImagePixels = std::uint64_t(1) << 17;
     Quiet(Image);
     try {
         Image.LoadFromStream(In);
