@@ -403,7 +403,8 @@ public:
     // bit is kept), the local map padded with black to a power of two and
     // the pixels compressed by the image's Compression method. A pixel
     // past the colours the frame can use raises
-    // gifmsg::ColorNotInColorTable.
+    // gifmsg::ColorNotInColorTable, bounds past 65535 or fewer pixels than
+    // Width x Height gifmsg::InvalidImageDimensions.
     void SaveToStream(TStream& Stream) override;
     void LoadFromStream(TStream& Stream) override;
     // A deep copy of another frame: descriptor, bounds, transparency,

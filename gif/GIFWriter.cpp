@@ -153,6 +153,11 @@ void TGIFSubImage::SaveToStream(TStream& Stream) {
     if (Empty()) return;
     const std::size_t Pixels = std::size_t(FWidth) * std::size_t(FHeight);
     if (PixelData.size() < Pixels) throw GIFException(gifmsg::InvalidImageDimensions);
+    // Bounds are 16-bit fields: a frame moved past 65535 (cropping a frame
+    // that starts near the end of the range can do that) cannot be written
+    // where it is, and cutting the value would move it.
+    for (int V : {FLeft, FTop, FWidth, FHeight})
+        if (V < 0 || V > 0xFFFF) throw GIFException(gifmsg::InvalidImageDimensions);
 
     // The interlace bit stays in both cases: the pixels are written in the
     // order it says.
