@@ -103,7 +103,7 @@ void TGIFLZWEncoder::Clear() {
     FNextFree = ClearCode + 2;
 }
 
-int TGIFLZWEncoder::Lookup(std::uint32_t Key) const {
+inline int TGIFLZWEncoder::Lookup(std::uint32_t Key) const {
     // Collisions go on to 2 * hash mod 8009 (to 8008 from 0). Doubling
     // modulo 8009 only runs through the half of the slots that holds the
     // first one, and the table may hold more strings than that half has
