@@ -19,7 +19,7 @@ for f in ../shared/corpus/gifs/*.gif; do
     "$gifdump" --save "$work/r.gif" "$f" >/dev/null 2>&1
     "$gifdump" --optimize 31 --save "$work/l.gif" "$f" >/dev/null 2>&1
     "$gifdump" --optimize 31 --encoder rle --save "$work/e.gif" "$f" >/dev/null 2>&1
-    timeout 120 gifsicle -O2 --no-warnings "$f" -o "$work/g.gif" >/dev/null 2>&1 || rm -f "$work/g.gif"
+    { timeout 120 gifsicle -O2 --no-warnings "$f" -o "$work/g.gif"; } >/dev/null 2>&1 || rm -f "$work/g.gif"
     o=$(size "$f") r=$(size "$work/r.gif") l=$(size "$work/l.gif") e=$(size "$work/e.gif") g=$(size "$work/g.gif")
     printf '%-48s %9s %9s %9s %9s %9s\n' "$name" "$o" "$r" "$l" "$e" "$g"
     if [ "$r" != - ] && [ "$l" != - ] && [ "$e" != - ] && [ "$g" != - ]; then
