@@ -95,6 +95,10 @@ const TGIFExtensionClass* ResolveExtensionClass(TStream& Stream) {
 class TGIFTrailer : public TGIFItem {
 public:
     using TGIFItem::TGIFItem;
+    void SaveToStream(TStream& Stream) override {
+        const std::uint8_t B = ';';
+        Stream.WriteBuffer(&B, 1);
+    }
     void LoadFromStream(TStream& Stream) override {
         std::uint8_t B;
         if (Stream.Read(&B, 1) == 1 && B != ';') ReportWarning(1, gifmsg::BadTrailer);

@@ -72,6 +72,8 @@ inline constexpr const char* ColorNotInColorTable = "colour not in colour table"
 inline constexpr const char* InvalidReductionMethod = "invalid reduction method";
 inline constexpr const char* Optimizing = "optimizing";
 inline constexpr const char* Copying = "copying";
+inline constexpr const char* Saving = "saving";
+inline constexpr const char* UnsupportedVersion = "unsupported GIF version";
 }  // namespace gifmsg
 
 // Largest number of pixels (Width x Height) of one frame that the decoder
@@ -99,4 +101,5 @@ enum class TProgressStage { psStarting, psRunning, psEnding };
 #include "GIFPainter.h"
 #include "GIFItems.h"
 #include "GIFLZW.h"
+#include "GIFLZWEncoder.h"
 #include "GIFOptimize.h"

@@ -35,7 +35,10 @@ public:
     virtual int RequiredVersion() const { return 1; }
     // Forwards to the owning image with the item as sender.
     virtual void ReportWarning(int Severity, const std::string& Message);
+    virtual void SaveToStream(TStream& Stream) = 0;
     virtual void LoadFromStream(TStream& Stream) = 0;
+    // Creates (or truncates) the file and calls SaveToStream.
+    void SaveFile(const std::string& FileName);
     // Opens the file read-only and calls LoadFromStream.
     void LoadFile(const std::string& FileName);
 
@@ -110,6 +113,12 @@ public:
     void Clear();
     // Recomputes the table bits of PackedFields from the colour map.
     void UpdatePackedFields();
+    // Writes the signature with the version the frames need ("87a", or
+    // "89a" as soon as one frame needs it; gifmsg::UnsupportedVersion when
+    // there is no frame), the logical screen descriptor with PackedFields
+    // recomputed from the colour maps, and the global map padded with black
+    // to a power of two. Version and PackedFields keep what was written.
+    void SaveToStream(TStream& Stream) override;
     void LoadFromStream(TStream& Stream) override;
 };
 
@@ -144,6 +153,8 @@ public:
     int RequiredVersion() const override { return 2; }
     virtual std::uint8_t LabelByte() const = 0;
     virtual const TGIFExtensionClass& ClassInfo() const = 0;
+    // Writes "!" and the label, then the body.
+    void SaveToStream(TStream& Stream) override;
     // Reads "!" and the label, then the body.
     void LoadFromStream(TStream& Stream) override;
     // Takes the fields of Source that this class has (Source may be of
@@ -153,6 +164,7 @@ public:
     std::unique_ptr<TGIFExtension> Clone(TGIFSubImage& Frame) const;
 
 protected:
+    virtual void SaveBody(TStream& Stream) const = 0;
     virtual void LoadBody(TStream& Stream) = 0;
 
 private:
@@ -196,6 +208,9 @@ public:
     void Assign(const TGIFExtension& Source) override;
 
 protected:
+    // Always with the block size 4 and a zero terminator, whatever was read:
+    // other readers take the block size at its word.
+    void SaveBody(TStream& Stream) const override;
     void LoadBody(TStream& Stream) override;
 };
 
@@ -212,6 +227,8 @@ public:
     void Assign(const TGIFExtension& Source) override;
 
 protected:
+    // The grid with the block size 12, then the text.
+    void SaveBody(TStream& Stream) const override;
     void LoadBody(TStream& Stream) override;
 };
 
@@ -226,6 +243,7 @@ public:
     void Assign(const TGIFExtension& Source) override;
 
 protected:
+    void SaveBody(TStream& Stream) const override;
     void LoadBody(TStream& Stream) override;
 };
 
@@ -245,7 +263,11 @@ public:
     static const TGIFExtensionClass* Probe(const TGIFExtensionClass& Self, TStream& Stream);
 
 protected:
+    // The identification block (11 bytes), then SaveData.
+    void SaveBody(TStream& Stream) const override;
     void LoadBody(TStream& Stream) override;
+    // The data sub-blocks and their terminator; here only the terminator.
+    virtual void SaveData(TStream& Stream) const;
     // The data sub-blocks after the identification block.
     virtual void LoadData(TStream& Stream);
 };
@@ -267,6 +289,9 @@ public:
     void Assign(const TGIFExtension& Source) override;
 
 protected:
+    // Each block as one sub-block (an empty block writes nothing, a longer
+    // one is cut into sub-blocks of 255 bytes), then the terminator.
+    void SaveData(TStream& Stream) const override;
     void LoadData(TStream& Stream) override;
 };
 
@@ -283,6 +308,9 @@ public:
     void Assign(const TGIFExtension& Source) override;
 
 protected:
+    // The loop sub-block, the buffering sub-block when BufferingSize is not
+    // 0, then the terminator.
+    void SaveData(TStream& Stream) const override;
     void LoadData(TStream& Stream) override;
 };
 
@@ -291,6 +319,7 @@ class TGIFExtensionList : public TGIFList<TGIFExtension> {
 public:
     using TGIFList::TGIFList;
     void ReportWarning(int Severity, const std::string& Message);
+    void SaveToStream(TStream& Stream) const;
     void LoadFromStream(TStream& Stream, TGIFSubImage& Frame);
 };
 
@@ -366,6 +395,17 @@ public:
     }
 
     void Clear();
+    // 2 (GIF89a) when the frame has an extension or its local map is
+    // ordered by use, else 1.
+    int RequiredVersion() const override;
+    // Writes the extensions and, unless the frame is Empty, the image
+    // descriptor (PackedFields recomputed from the local map; the interlace
+    // bit is kept), the local map padded with black to a power of two and
+    // the pixels compressed by the image's Compression method. A pixel
+    // past the colours the frame can use raises
+    // gifmsg::ColorNotInColorTable, bounds past 65535 or fewer pixels than
+    // Width x Height gifmsg::InvalidImageDimensions.
+    void SaveToStream(TStream& Stream) override;
     void LoadFromStream(TStream& Stream) override;
     // A deep copy of another frame: descriptor, bounds, transparency,
     // pixels, local map, extensions (of the same classes) and the cached
@@ -454,6 +494,7 @@ public:
     std::uint8_t ReductionMethod = 6;
     std::uint8_t ReductionDepth = 8;
     std::uint8_t DitherMethod = 0;
+    // How frames are compressed when saved: gcLZW or gcRLE.
     std::uint8_t Compression = 0;
     // Kept and copied; painters share the image's thread and have no
     // priority of their own.
@@ -544,6 +585,15 @@ public:
     // pixels are rewritten.
     std::recursive_mutex& PainterListLock() { return FPainterListLock; }
 
+    // Writes the image as a GIF file: the header, every frame with its
+    // extensions, the trailer. Compression selects the encoder (gcRLE the
+    // run-length encoder, any other value the LZW encoder). Raises
+    // gifmsg::UnsupportedVersion for an image without frames and
+    // gifmsg::ColorNotInColorTable for a pixel past its colours (the stream
+    // then ends inside that frame).
+    void SaveToStream(TStream& Stream);
+    // Creates (or truncates) the file and calls SaveToStream.
+    void SaveFile(const std::string& FileName);
     // Opens the file read-only and calls LoadFromStream; the file is closed
     // however loading ends.
     void LoadFile(const std::string& FileName);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a libFuzzer target for a while: tools/fuzz.sh [TARGET] [SECONDS]
-# Targets: fuzz_swf_reader (default), fuzz_bmp_reader, fuzz_gif_reader. Inputs that crash are copied into
+# Targets: fuzz_swf_reader (default), fuzz_bmp_reader, fuzz_gif_reader, fuzz_gif_writer. Inputs that crash are copied into
 # tests/data/<target's folder>/, where the regression tests pick them up.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +12,7 @@ case "$target" in
     fuzz_swf_reader) regressions=tests/data/swf-fuzz ;;
     fuzz_bmp_reader) regressions=tests/data/bmp-fuzz ;;
     fuzz_gif_reader) regressions=tests/data/gif-fuzz ;;
+    fuzz_gif_writer) regressions=tests/data/gif-fuzz ;;
     *) echo "unknown target $target"; exit 2 ;;
 esac
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DANIVERT_FUZZ=ON -DANIVERT_TESTS=OFF -DANIVERT_BENCH=OFF \
@@ -32,7 +33,7 @@ case "$target" in
         rmdir "$work/samples" ;;
     fuzz_bmp_reader)
         cp tests/data/bmp/*.bmp "$work"/ ;;
-    fuzz_gif_reader)
+    fuzz_gif_reader|fuzz_gif_writer)
         cp ../shared/corpus/gifs/*.gif "$work"/ ;;
 esac
 mkdir -p "$regressions"

@@ -279,7 +279,8 @@ TEST(GIFReader, TextAndCommentSubBlocksBecomeLines) {
     ASSERT_NE(C, nullptr);
     EXPECT_EQ(C->Lines, (std::vector<std::string>{"one!", "two"}));
     EXPECT_EQ(Image.Images[0].FrameExtensions[0].RequiredVersion(), 2);
-    EXPECT_EQ(Image.Images[0].RequiredVersion(), 1);
+    // A frame with extensions is written as GIF89a.
+    EXPECT_EQ(Image.Images[0].RequiredVersion(), 2);
 }
 
 TEST(GIFReader, FailedLoadRewindsTheStreamAndKeepsWhatWasComplete) {
