@@ -71,4 +71,16 @@ void TFlashPlaceObject::CopyFrom(const TBasedSWFObject& Source) {
     if (S.FClipScript) FClipScript = std::make_unique<TFlashActionScript>(Owner());
 }
 
+std::unique_ptr<TSWFObject> MakeRemoveTag(std::uint16_t Depth, const TFlashIDObject* Character) {
+    if (Character) {
+        auto R = std::make_unique<TSWFRemoveObject>();
+        R->CharacterID = Character->GetCharacterID();
+        R->Depth = Depth;
+        return R;
+    }
+    auto R = std::make_unique<TSWFRemoveObject2>();
+    R->Depth = Depth;
+    return R;
+}
+
 }  // namespace anivert

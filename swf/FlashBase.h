@@ -93,4 +93,8 @@ private:
     std::unique_ptr<TFlashActionScript> FClipScript;
 };
 
+// The tag that takes the character at Depth off the display list: with the
+// character, a RemoveObject naming it; without, a RemoveObject2.
+std::unique_ptr<TSWFObject> MakeRemoveTag(std::uint16_t Depth, const TFlashIDObject* Character);
+
 }  // namespace anivert

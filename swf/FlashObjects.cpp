@@ -58,16 +58,7 @@ TFlashPlaceObject* TFlashMovie::PlaceObject(TFlashVisualObject* Obj, std::uint16
 }
 
 void TFlashMovie::RemoveObject(std::uint16_t Depth, const TFlashIDObject* Shape) {
-    if (Shape) {
-        auto R = std::make_unique<TSWFRemoveObject>();
-        R->CharacterID = Shape->GetCharacterID();
-        R->Depth = Depth;
-        AddObject(std::move(R));
-    } else {
-        auto R = std::make_unique<TSWFRemoveObject2>();
-        R->Depth = Depth;
-        AddObject(std::move(R));
-    }
+    AddObject(MakeRemoveTag(Depth, Shape));
 }
 
 void TFlashMovie::ShowFrame(std::uint16_t Count) {

@@ -49,16 +49,7 @@ TFlashPlaceObject* TFlashSprite::PlaceObject(TFlashVisualObject* Obj, std::uint1
 }
 
 void TFlashSprite::RemoveObject(std::uint16_t Depth, const TFlashIDObject* Shape) {
-    if (Shape) {
-        auto R = std::make_unique<TSWFRemoveObject>();
-        R->CharacterID = Shape->GetCharacterID();
-        R->Depth = Depth;
-        AddObject(std::move(R));
-    } else {
-        auto R = std::make_unique<TSWFRemoveObject2>();
-        R->Depth = Depth;
-        AddObject(std::move(R));
-    }
+    AddObject(MakeRemoveTag(Depth, Shape));
 }
 
 TFlashActionScript* TFlashSprite::AddActions() {
