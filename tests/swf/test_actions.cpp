@@ -8,19 +8,12 @@
 #include <typeinfo>
 
 #include "SWFStreams.h"
-#include "TestUtil.h"
+#include "SWFTestUtil.h"
 
 using namespace anivert;
 using namespace anivert::test;
 
 namespace {
-
-Bytes WriteTag(TSWFObject& Tag) {
-    TMemoryStream M;
-    TBitsEngine BE(M);
-    Tag.WriteToStream(BE);
-    return M.Bytes();
-}
 
 Bytes WriteList(TSWFActionList& List) {
     TMemoryStream M;
@@ -41,14 +34,6 @@ void ReadList(const Bytes& Data, TSWFActionList& List, bool Parse = true) {
     TBitsEngine BE(M);
     ReadActionList(BE, List, static_cast<std::int64_t>(Data.size()), Parse);
 }
-
-Bytes Cat(std::initializer_list<Bytes> Parts) {
-    Bytes R;
-    for (const Bytes& P : Parts) R.insert(R.end(), P.begin(), P.end());
-    return R;
-}
-
-Bytes Str(const std::string& S) { return Bytes(S.begin(), S.end()); }
 
 // The indexes of the labels of a list.
 std::vector<std::size_t> LabelIndexes(const TSWFActionList& L) {

@@ -6,26 +6,12 @@
 
 #include "FlashObjects.h"
 #include "SWFStreams.h"
-#include "TestUtil.h"
+#include "SWFTestUtil.h"
 
 using namespace anivert;
 using namespace anivert::test;
 
 namespace {
-
-Bytes WriteTag(TSWFObject& Tag) {
-    TMemoryStream M;
-    TBitsEngine BE(M);
-    Tag.WriteToStream(BE);
-    return M.Bytes();
-}
-
-// The body of a tag as written.
-Bytes Body(TSWFObject& Tag) {
-    const Bytes All = WriteTag(Tag);
-    const std::size_t Head = (All[0] & 63) == 63 ? 6 : 2;
-    return Bytes(All.begin() + static_cast<std::ptrdiff_t>(Head), All.end());
-}
 
 // Reads a tag body into a new object of the tag's class, as the file
 // reader does.
@@ -37,14 +23,6 @@ std::unique_ptr<TSWFObject> ReadBody(std::uint16_t TagID, const Bytes& Data, boo
     TBitsEngine BE(M);
     Tag->ReadFromStream(BE);
     return Tag;
-}
-
-Bytes Str(const std::string& S) { return Bytes(S.begin(), S.end()); }
-
-Bytes Cat(std::initializer_list<Bytes> Parts) {
-    Bytes R;
-    for (const Bytes& P : Parts) R.insert(R.end(), P.begin(), P.end());
-    return R;
 }
 
 TSWFButtonRecord* AddRecord(TSWFBasedButton& Btn, std::uint16_t Id, std::uint8_t States, std::uint16_t Depth) {

@@ -1,33 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "SWFStreams.h"
-#include "TestUtil.h"
+#include "SWFTestUtil.h"
 
 using namespace anivert;
 using namespace anivert::test;
 
 namespace {
-
-Bytes WriteTag(TSWFObject& Tag) {
-    TMemoryStream M;
-    TBitsEngine BE(M);
-    Tag.WriteToStream(BE);
-    return M.Bytes();
-}
-
-Bytes Body(TSWFObject& Tag) {
-    const Bytes All = WriteTag(Tag);
-    const std::size_t Head = (All[0] & 63) == 63 ? 6 : 2;
-    return Bytes(All.begin() + static_cast<std::ptrdiff_t>(Head), All.end());
-}
-
-Bytes Cat(std::initializer_list<Bytes> Parts) {
-    Bytes R;
-    for (const Bytes& P : Parts) R.insert(R.end(), P.begin(), P.end());
-    return R;
-}
-
-Bytes Str(const std::string& S) { return Bytes(S.begin(), S.end()); }
 
 std::unique_ptr<TSWFPlaceObject2> ReadPlace(const Bytes& Data, std::uint8_t Version, bool Parse = true) {
     auto P = std::make_unique<TSWFPlaceObject2>();
@@ -268,7 +247,7 @@ TEST(ClipActions, FileReaderTakesTheLayoutOfTheMovieVersion) {
 
         // An independent parser walks the records and the end marker with
         // the sizes and widths of the movie's version.
-        if (!HaveCommand("/usr/bin/python3")) continue;
+        ASSERT_TRUE(PythonModule("yaswfp", "python3-yaswfp"));
         std::string Out;
         // (The parser drops the block it built; it is caught as it is made.)
         const std::string Script =

@@ -2,42 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "FlashObjects.h"
-#include "TestUtil.h"
+#include "SWFTestUtil.h"
 
 using namespace anivert;
 using namespace anivert::test;
 
 namespace {
-
-// The body of the one tag an object writes (its header checked and skipped).
-Bytes BodyOf(TBasedSWFObject& Obj, std::uint16_t ExpectTag) {
-    TMemoryStream Out;
-    TBitsEngine BE(Out);
-    Obj.WriteToStream(BE);
-    const Bytes& All = Out.Bytes();
-    EXPECT_GE(All.size(), 2u);
-    const std::uint16_t Word = static_cast<std::uint16_t>(All[0] | (All[1] << 8));
-    EXPECT_EQ(Word >> 6, ExpectTag);
-    std::size_t Length = Word & 63, Start = 2;
-    if (Length == 63) {
-        Length = All[2] | (All[3] << 8) | (All[4] << 16) | (static_cast<std::size_t>(All[5]) << 24);
-        Start = 6;
-    }
-    EXPECT_EQ(All.size(), Start + Length);
-    return Bytes(All.begin() + static_cast<std::ptrdiff_t>(Start), All.end());
-}
-
-Bytes Concat(std::initializer_list<Bytes> Parts) {
-    Bytes Out;
-    for (const Bytes& P : Parts) Out.insert(Out.end(), P.begin(), P.end());
-    return Out;
-}
-
-Bytes Text(const std::string& S) {
-    Bytes Out(S.begin(), S.end());
-    Out.push_back(0);
-    return Out;
-}
 
 }  // namespace
 
@@ -101,11 +71,11 @@ TEST(FlashButton, RecordsOfALinkButtonByteForByte) {
     // Each record: the state flags in the file's order (hit test, down,
     // over, up), character 2, depth 1, an identity matrix and an identity
     // colour transform with alpha.
-    const Bytes Records = Concat({B({0x09, 0x02, 0x00, 0x01, 0x00, 0x00, 0x00}),
+    const Bytes Records = Cat({B({0x09, 0x02, 0x00, 0x01, 0x00, 0x00, 0x00}),
                                   B({0x0A, 0x02, 0x00, 0x01, 0x00, 0x00, 0x00}),
                                   B({0x0C, 0x02, 0x00, 0x01, 0x00, 0x00, 0x00}), B({0x00})});
-    const Bytes GetUrl = Concat({B({0x83, 0x13, 0x00}), Text("http://x.y/"), Text("_blank")});
-    const Bytes Expected = Concat({B({0x01, 0x00, 0x00}), B({0x18, 0x00}), Records, B({0x00, 0x00, 0x08, 0x00}), GetUrl,
+    const Bytes GetUrl = Cat({B({0x83, 0x13, 0x00}), Text("http://x.y/"), Text("_blank")});
+    const Bytes Expected = Cat({B({0x01, 0x00, 0x00}), B({0x18, 0x00}), Records, B({0x00, 0x00, 0x08, 0x00}), GetUrl,
                                    B({0x00})});
     EXPECT_EQ(Hex(BodyOf(*Button, tagDefineButton2)), Hex(Expected));
     // The shape is a DefineShape3 with a fully transparent fill.
@@ -123,7 +93,7 @@ TEST(FlashButton, ABasicButtonIsADefineButton) {
     EXPECT_FALSE(Button->ButtonTag().ButtonRecord(0).HasColorTransform);
     Button->OnReleaseActions().GetURL("a", "b");
     // Id, one record without colour transform, end byte, actions, end byte.
-    const Bytes Expected = Concat({B({0x01, 0x00}), B({0x0F, 0x07, 0x00, 0x02, 0x00, 0x00}), B({0x00}),
+    const Bytes Expected = Cat({B({0x01, 0x00}), B({0x0F, 0x07, 0x00, 0x02, 0x00, 0x00}), B({0x00}),
                                    B({0x83, 0x04, 0x00}), Text("a"), Text("b"), B({0x00})});
     EXPECT_EQ(Hex(BodyOf(*Button, tagDefineButton)), Hex(Expected));
 }
@@ -159,7 +129,7 @@ TEST(FlashActionScript, OwnListDoActionAndCopies) {
     EXPECT_EQ(Script.MinVersion(), 1);
     Script.GetURL("u", "t");
     EXPECT_EQ(Script.MinVersion(), 3);
-    EXPECT_EQ(Hex(BodyOf(Script, tagDoAction)), Hex(Concat({B({0x83, 0x04, 0x00}), Text("u"), Text("t"), B({0x00})})));
+    EXPECT_EQ(Hex(BodyOf(Script, tagDoAction)), Hex(Cat({B({0x83, 0x04, 0x00}), Text("u"), Text("t"), B({0x00})})));
 
     TSWFActionList Other;
     TFlashActionScript Over(nullptr, &Other);

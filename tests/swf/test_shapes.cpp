@@ -1,25 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "SWFObjects.h"
-#include "TestUtil.h"
+#include "SWFTestUtil.h"
 
 using namespace anivert;
 using namespace anivert::test;
 
 namespace {
-
-Bytes Write(TSWFObject& Tag) {
-    TMemoryStream M;
-    TBitsEngine BE(M);
-    Tag.WriteToStream(BE);
-    return M.Bytes();
-}
-
-Bytes Body(TSWFObject& Tag) {
-    const Bytes All = Write(Tag);
-    const std::size_t Header = (All[0] & 63) == 63 ? 6 : 2;
-    return Bytes(All.begin() + static_cast<std::ptrdiff_t>(Header), All.end());
-}
 
 template <class R>
 R* Add(TSWFDefineShape& S) {
@@ -77,14 +64,14 @@ TEST(ShapeTags, TheRedSquare) {
     AddEdge(S, -200, 0);
     AddEdge(S, 0, -200);
     Add<TSWFEndShapeRecord>(S);
-    const Bytes Out = Write(S);
+    const Bytes Out = WriteTag(S);
     EXPECT_EQ(Out, B({0x1B, 0x08, 0x01, 0x00, 0x48, 0x01, 0x90, 0x00, 0x64, 0x00, 0x01, 0x00, 0xFF, 0x00, 0x00,
                       0xFF, 0x00, 0x10, 0x0C, 0x1D, 0xC6, 0x46, 0xEB, 0x23, 0x72, 0x71, 0xBB, 0x38, 0x00}));
     EXPECT_EQ(S.MinVersion(), 3);
     // Read back, it writes the same bytes.
     auto Back = ReadShape(Out);
     EXPECT_EQ(Back->Edges.size(), 6u);
-    EXPECT_EQ(Write(*Back), Out);
+    EXPECT_EQ(WriteTag(*Back), Out);
 }
 
 TEST(ShapeTags, BitCountsAndStyleFlags) {
@@ -251,9 +238,9 @@ TEST(ShapeTags, EveryRecordAndStyleRoundTrips) {
     Last->SetFillStyle0(4);
     Add<TSWFEndShapeRecord>(S);
 
-    const Bytes Out = Write(S);
+    const Bytes Out = WriteTag(S);
     auto Back = ReadShape(Out);
-    EXPECT_EQ(Write(*Back), Out);
+    EXPECT_EQ(WriteTag(*Back), Out);
     ASSERT_EQ(Back->FillStyles.size(), 3u);
     auto* G = dynamic_cast<TSWFGradientFill*>(Back->FillStyles[1].get());
     ASSERT_NE(G, nullptr);
@@ -268,7 +255,7 @@ TEST(ShapeTags, EveryRecordAndStyleRoundTrips) {
     // A deep copy writes the same bytes.
     TSWFDefineShape3 Copy;
     Copy.CopyFrom(S);
-    EXPECT_EQ(Write(Copy), Out);
+    EXPECT_EQ(WriteTag(Copy), Out);
 }
 
 TEST(ShapeTags, BadInputFailsCleanly) {

@@ -3,25 +3,12 @@
 #include <stdexcept>
 
 #include "SWFStreams.h"
-#include "TestUtil.h"
+#include "SWFTestUtil.h"
 
 using namespace anivert;
 using namespace anivert::test;
 
 namespace {
-
-Bytes WriteTag(TSWFObject& Tag) {
-    TMemoryStream M;
-    TBitsEngine BE(M);
-    Tag.WriteToStream(BE);
-    return M.Bytes();
-}
-
-Bytes Body(TSWFObject& Tag) {
-    const Bytes All = WriteTag(Tag);
-    const std::size_t Head = (All[0] & 63) == 63 ? 6 : 2;
-    return Bytes(All.begin() + static_cast<std::ptrdiff_t>(Head), All.end());
-}
 
 // Reads a body into a new object of the tag's class, as the file reader does.
 template <class T>
@@ -37,12 +24,6 @@ std::unique_ptr<T> ReadBody(std::uint16_t TagID, const Bytes& Data) {
     Tag->ReadFromStream(BE);
     EXPECT_EQ(M.Position(), M.Size());
     return Tag;
-}
-
-Bytes Cat(std::initializer_list<Bytes> Parts) {
-    Bytes R;
-    for (const Bytes& P : Parts) R.insert(R.end(), P.begin(), P.end());
-    return R;
 }
 
 // Every cut of a body short of its fixed fields fails with EReadError.
@@ -300,7 +281,7 @@ TEST(VideoTags, VideoFrame) {
 }
 
 TEST(SoundTags, IndependentDemuxerReadsStreamHeadAndVideoFrames) {
-    if (!HaveCommand("ffprobe")) GTEST_SKIP() << "ffprobe is not installed";
+    ASSERT_TRUE(Installed("ffprobe", "ffmpeg"));
     TBasedSWFStream Movie(0, 0, 16, 16, 10.0f, true);
     Movie.SetVersion(6);
     TBitsEngine BE(*Movie.Body);
