@@ -257,16 +257,18 @@ void TfrmMain::FileLoop(const std::string& SubFolder, int& Converted, int& NotCo
 }
 
 std::string RunSummary(int Converted, int NotConverted, int Subfolders, bool Aborted) {
+    if (Aborted) return "The converting process has been aborted by user.";
     const int Total = Converted + NotConverted;
     std::string S;
-    if (Converted == 0) S = "No files have been converted.";
-    if (Total == 0) S = "No files have been found.";
-    if (Converted == 1) S = "1 file of " + std::to_string(Total) + " has been successfully converted.";
-    if (Converted > 1)
-        S = std::to_string(Converted) + " files of " + std::to_string(Total) + " have been successfully converted.";
-    if (Subfolders > 1) S += " " + std::to_string(Subfolders) + " subfolders have been processed.";
-    if (Subfolders == 1) S += " 1 subfolder has been processed.";
-    if (Aborted) S = "The converting process has been aborted by user.";
+    if (Converted == 0) S = Total == 0 ? "No files have been found." : "No files have been converted.";
+    else if (Converted == 1) S.append("1 file of ").append(std::to_string(Total)).append(" has been successfully converted.");
+    else
+        S.append(std::to_string(Converted))
+            .append(" files of ")
+            .append(std::to_string(Total))
+            .append(" have been successfully converted.");
+    if (Subfolders > 1) S.append(" ").append(std::to_string(Subfolders)).append(" subfolders have been processed.");
+    if (Subfolders == 1) S.append(" 1 subfolder has been processed.");
     return S;
 }
 

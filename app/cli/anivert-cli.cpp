@@ -118,9 +118,14 @@ private:
 void TCliStatus::Draw() {
     if (!ShowBar || Text().empty()) return;
     const int Filled = Percent / 5;
-    FPlatform.ProgressLine("[" + std::string(static_cast<std::size_t>(Filled), '#') +
-                           std::string(static_cast<std::size_t>(20 - Filled), '.') + "] " + std::to_string(Percent) +
-                           "%  " + Text());
+    std::string Line("[");
+    Line.append(static_cast<std::size_t>(Filled), '#')
+        .append(static_cast<std::size_t>(20 - Filled), '.')
+        .append("] ")
+        .append(std::to_string(Percent))
+        .append("%  ")
+        .append(Text());
+    FPlatform.ProgressLine(Line);
 }
 
 class TCliProgress : public TProgressBar {
@@ -238,8 +243,9 @@ int main(int argc, char** argv) {
     for (const std::string& File : Files) {
         if (Interrupted) break;
         Singles->SetRows({File});
-        Form.OutputFolder = Output.empty() ? ExtractFilePath(File) : Output;
-        if (Form.OutputFolder.empty()) Form.OutputFolder = ".";
+        // Without -o the movie goes beside its GIF.
+        const std::string Beside = ExtractFilePath(File);
+        Form.OutputFolder = !Output.empty() ? Output : !Beside.empty() ? Beside : std::string(".");
         try {
             if (!Form.ConvertNow(File, std::string())) ++Failed;
         } catch (const std::exception& E) {

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "FlashObjects.h"
@@ -27,7 +28,8 @@ void Put32(Bytes& B, std::size_t At, std::uint32_t V) {
 // are the stored rows (padded) or run-length data.
 Bytes MakeBMP(std::int32_t W, std::int32_t H, std::uint16_t Bits, const Bytes& Palette, const Bytes& Pixels,
               std::uint32_t Compression = 0) {
-    Bytes F(54, 0);
+    // The whole file is sized at once and the parts copied into place.
+    Bytes F(54 + Palette.size() + Pixels.size(), 0);
     F[0] = 'B';
     F[1] = 'M';
     const std::uint32_t Offset = static_cast<std::uint32_t>(54 + Palette.size());
@@ -39,8 +41,7 @@ Bytes MakeBMP(std::int32_t W, std::int32_t H, std::uint16_t Bits, const Bytes& P
     Put16(F, 26, 1);
     Put16(F, 28, Bits);
     Put32(F, 30, Compression);
-    F.insert(F.end(), Palette.begin(), Palette.end());
-    F.insert(F.end(), Pixels.begin(), Pixels.end());
+    std::copy(Pixels.begin(), Pixels.end(), std::copy(Palette.begin(), Palette.end(), F.begin() + 54));
     return F;
 }
 
