@@ -62,6 +62,15 @@ int RunCommand(const std::string& Command, std::string* Output) {
     return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
 }
 
-bool HaveCommand(const std::string& Name) { return RunCommand("command -v " + Name + " >/dev/null") == 0; }
+::testing::AssertionResult Installed(const std::string& Command, const std::string& Package) {
+    if (RunCommand("command -v " + Command + " >/dev/null") == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << Command << " is missing: install the Debian package " << Package;
+}
+
+::testing::AssertionResult PythonModule(const std::string& Module, const std::string& Package) {
+    if (RunCommand("/usr/bin/python3 -c 'import " + Module + "'") == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the Python module " << Module
+                                         << " is missing: install the Debian package " << Package;
+}
 
 }  // namespace anivert::test

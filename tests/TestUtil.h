@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <gtest/gtest.h>
+
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -31,6 +33,10 @@ Bytes ReadFileBytes(const std::string& FileName);
 void WriteFileBytes(const std::string& FileName, const Bytes& Data);
 // Runs a shell command; returns its exit status and stores its output.
 int RunCommand(const std::string& Command, std::string* Output = nullptr);
-bool HaveCommand(const std::string& Name);
+// Whether a program a test runs is installed; the failure names the Debian
+// package that has it (tools/test.sh installs every one before the tests).
+::testing::AssertionResult Installed(const std::string& Command, const std::string& Package);
+// The same for a Python module of /usr/bin/python3.
+::testing::AssertionResult PythonModule(const std::string& Module, const std::string& Package);
 
 }  // namespace anivert::test

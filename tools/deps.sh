@@ -1,19 +1,61 @@
-# Installs the Debian packages the build and the tests need, when any is
-# missing. Sourced by run.sh and test.sh; runs as root on Debian 12.
-anivert_packages_build="build-essential cmake pkg-config zlib1g-dev libjpeg62-turbo-dev qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libcrypt-dev"
-anivert_packages_test="ffmpeg clang libclang-rt-14-dev libgif-dev libpng-dev imagemagick xvfb xauth"
+# The one list of Debian packages that the build, the unit tests, the GUI
+# tests and the end-to-end test use, and the installer of those missing.
+# Sourced by run.sh, test.sh and the other scripts; runs as root (or with
+# sudo) on Debian 12.
+#
+# An entry PACKAGE:COMMAND stands for a program that may come from another
+# source than the Debian package of that name (Node.js and its npm, say):
+# it is installed only when the command is missing.
+
+# Building the converter, the desktop program and the libraries.
+anivert_packages_build="build-essential cmake pkg-config zlib1g-dev libjpeg62-turbo-dev qt6-base-dev \
+libgtest-dev libgmock-dev libbenchmark-dev libcrypt-dev"
+# The clang build and the fuzz targets (libFuzzer and the sanitizers' runtime).
+anivert_packages_clang="clang libclang-rt-14-dev"
+# Everything the tests use besides: the clang build, independent readers
+# (giflib, libpng, ImageMagick, ffmpeg, yaswfp), the virtual display of the
+# window's screenshots, and the real player of the end-to-end test (Ruffle
+# from npm, run in Chromium).
+anivert_packages_test="$anivert_packages_clang libgif-dev libpng-dev imagemagick ffmpeg python3 python3-yaswfp \
+xvfb xauth chromium nodejs:node npm:npm"
+anivert_packages_all="$anivert_packages_build $anivert_packages_test"
+
+# Runs a command up to three times: a package mirror that drops a
+# connection once must not fail the run.
+anivert_retry() {
+    local n
+    for n in 1 2 3; do
+        "$@" && return 0
+        [ $n -lt 3 ] && echo "== failed ($*), trying again" && sleep $((n * 10))
+    done
+    return 1
+}
 
 anivert_install() {
     local missing=()
-    local p
+    local p name cmd
     for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+        name=${p%%:*}
+        if [ "$name" != "$p" ]; then
+            cmd=${p#*:}
+            command -v "$cmd" >/dev/null 2>&1 && continue
+        fi
+        dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q 'install ok installed' || missing+=("$name")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "== installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -q
-    $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+    anivert_retry $sudo apt-get update -q || return 1
+    anivert_retry $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# The npm packages of the end-to-end test (the player and the browser
+# driver, pinned by tests/e2e/package-lock.json).
+anivert_install_e2e_modules() {
+    local dir=$1
+    [ -d "$dir/node_modules/@ruffle-rs/ruffle" ] && [ -d "$dir/node_modules/playwright-core" ] &&
+        [ -d "$dir/node_modules/pngjs" ] && return 0
+    (cd "$dir" && anivert_retry npm ci --no-audit --no-fund --loglevel=error)
 }

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
-anivert_install $anivert_packages_build clang libclang-rt-14-dev
+anivert_install $anivert_packages_build $anivert_packages_clang
 target=${1:-fuzz_swf_reader}
 seconds=${2:-60}
 case "$target" in

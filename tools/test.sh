@@ -1,21 +1,27 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds twice (plain, and with AddressSanitizer
-# and UndefinedBehaviorSanitizer) and runs every test in both builds.
+# Installs every package the builds and tests use, then builds three times
+# and runs every test: a Release build with GCC (what users build), a Debug
+# build with AddressSanitizer and UndefinedBehaviorSanitizer, and a Release
+# build with clang; then the end-to-end test with the first build.
+# Warnings are errors in all three. Ends with "N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
-anivert_install $anivert_packages_build $anivert_packages_test || exit 1
+echo "== packages"
+anivert_install $anivert_packages_all || exit 1
+anivert_install_e2e_modules tests/e2e || exit 1
 
 jobs=$(nproc)
 passed=0
 failed=0
 status=0
 
+# run_build DIR [CMAKE ARGUMENTS...]: configures, builds and runs the tests.
 run_build() {
     local dir=$1
     shift
     echo "== configure and build $dir"
-    if ! cmake -S . -B "$dir" "$@" >/dev/null || ! cmake --build "$dir" -j"$jobs"; then
+    if ! cmake -S . -B "$dir" -DANIVERT_WERROR=ON "$@" >/dev/null || ! cmake --build "$dir" -j"$jobs"; then
         echo "build in $dir failed"
         failed=$((failed + 1))
         status=1
@@ -42,10 +48,12 @@ run_build() {
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-run_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DANIVERT_SANITIZE=OFF
+run_build build -DCMAKE_BUILD_TYPE=Release -DANIVERT_SANITIZE=OFF
 run_build build-asan -DCMAKE_BUILD_TYPE=Debug -DANIVERT_SANITIZE=ON -DANIVERT_BENCH=OFF
+run_build build-clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DANIVERT_SANITIZE=OFF -DANIVERT_BENCH=OFF
 
-# The end-to-end test with the plain build: movies played in an independent
+# The end-to-end test with the first build: movies played in an independent
 # Flash player and read by an independent parser.
 if [ -x build/app/anivert-cli ]; then
     echo "== end-to-end test"

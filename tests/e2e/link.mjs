@@ -9,7 +9,7 @@
 import fs from 'node:fs';
 import path from 'node:path';
 import { execFileSync } from 'node:child_process';
-import { parseSwf, openSession, closeSession, ruffleConfig, badMessages, cleanMessage } from './render.mjs';
+import { loadMovie, openSession, closeSession, badMessages, cleanMessage } from './render.mjs';
 
 const args = process.argv.slice(2);
 const opt = name => { const i = args.indexOf(name); return i >= 0 ? args[i + 1] : undefined; };
@@ -33,23 +33,12 @@ function convert(name, extra) {
   return path.join(dir, path.basename(gif).replace(/\.gif$/i, '.swf'));
 }
 
-// Loads the whole movie and lets it play; answers the stage size.
+// Loads the whole movie and lets it play a few frames, so that the button
+// is on the display list.
 async function load(s, file) {
-  const bytes = fs.readFileSync(file);
-  const swf = parseSwf(bytes);
-  const w = Math.ceil(swf.widthPx), h = Math.ceil(swf.heightPx);
-  const url = `/link_${++s.n}.swf`;
-  s.server.movies.clear();
-  s.server.movies.set(url, bytes);
-  await s.page.setViewportSize({ width: Math.max(800, w + 16), height: Math.max(600, h + 16) });
-  const m0 = s.messages.length;
-  await s.page.evaluate(([u, c, w, h]) => window.swfrenderLoad(u, c, w, h),
-    [url, ruffleConfig({ openUrlMode: 'allow' }), w, h]);
-  const err = await s.page.evaluate(() => window.__loadError);
-  if (err) throw new Error('Ruffle load failed: ' + err);
-  // A few frames of playback, so that the button is on the display list.
+  const m = await loadMovie(s, fs.readFileSync(file));
   await s.page.waitForTimeout(500);
-  return { w, h, messages: () => s.messages.slice(m0) };
+  return m;
 }
 
 async function clickAt(s, x, y) {

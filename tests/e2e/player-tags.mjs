@@ -22,7 +22,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { execFileSync } from 'node:child_process';
 import { PNG } from 'pngjs';
-import { parseSwf, openSession, closeSession, renderFrame, ruffleConfig, badMessages, cleanMessage } from './render.mjs';
+import { parseSwf, openSession, closeSession, renderFrame, loadMovie, badMessages, cleanMessage } from './render.mjs';
 
 const args = process.argv.slice(2);
 const opt = name => { const i = args.indexOf(name); return i >= 0 ? args[i + 1] : undefined; };
@@ -40,27 +40,10 @@ const check = (ok, what) => {
 };
 const problems = msgs => badMessages(msgs).map(cleanMessage);
 
-// Loads a movie and lets it play; answers accessors for what it did.
+// Loads a movie and lets it play; the URLs it opened as "URL TARGET".
 async function load(s, file) {
-  const bytes = fs.readFileSync(file);
-  const swf = parseSwf(bytes);
-  const w = Math.ceil(swf.widthPx), h = Math.ceil(swf.heightPx);
-  const url = `/tags_${++s.n}.swf`;
-  s.server.movies.clear();
-  s.server.movies.set(url, bytes);
-  await s.page.setViewportSize({ width: Math.max(800, w + 16), height: Math.max(600, h + 16) });
-  const m0 = s.messages.length;
-  await s.page.evaluate(([u, c, w, h]) => window.swfrenderLoad(u, c, w, h),
-    [url, ruffleConfig({ openUrlMode: 'allow' }), w, h]);
-  const err = await s.page.evaluate(() => window.__loadError);
-  if (err) throw new Error('Ruffle load failed: ' + err);
-  const messages = () => s.messages.slice(m0);
-  return {
-    messages,
-    opened: () => s.page.evaluate(() => window.__opened.map(a => `${a[0]} ${a[1]}`)),
-    traced: async text => (await s.page.evaluate(() => window.__traces)).includes(text) ||
-      messages().some(m => m.text.includes(text)),
-  };
+  const m = await loadMovie(s, fs.readFileSync(file));
+  return { ...m, opened: async () => (await m.opened()).map(a => `${a[0]} ${a[1]}`) };
 }
 
 // Polls until test() holds or about five seconds have passed.

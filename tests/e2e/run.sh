@@ -11,12 +11,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 . "$root/tools/deps.sh"
-anivert_install chromium python3-yaswfp || exit 1
-command -v node >/dev/null || anivert_install nodejs npm || exit 1
+# tools/test.sh has installed these already; run alone, the test installs them.
+anivert_install $anivert_packages_test || exit 1
+anivert_install_e2e_modules "$here" || exit 1
 cd "$here"
-if [ ! -d node_modules/@ruffle-rs/ruffle ] || [ ! -d node_modules/playwright-core ]; then
-    npm ci --no-audit --no-fund --loglevel=error || exit 1
-fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 corpus="$root/../shared/corpus"

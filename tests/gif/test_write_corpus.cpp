@@ -88,6 +88,7 @@ TEST_P(SaveCorpus, ReadsBackAsSavedByUsGiflibAndImageMagick) {
         const std::string File = Dir.File(Compression == gcRLE ? "rle.gif" : "lzw.gif");
         WriteFileBytes(File, Saved);
         if (ImageMagickRefuses.count(Name)) continue;
+        ASSERT_TRUE(Installed("identify", "imagemagick"));
         // One line per frame from identify, nothing from convert.
         std::string Out;
         EXPECT_EQ(RunCommand("{ identify -format '%p\\n' '" + File + "' && convert '" + File + "' null:; }", &Out), 0);

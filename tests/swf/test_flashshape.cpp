@@ -234,7 +234,7 @@ TEST(FlashShape, MovieWithPicturesReadsBack) {
 // An independent reader of the lossless tags: ffmpeg's demuxer decodes them
 // as video frames.
 TEST(FlashShape, FfmpegDecodesTheBitmaps) {
-    if (!HaveCommand("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
+    ASSERT_TRUE(Installed("ffmpeg", "ffmpeg"));
     TempDir D;
     struct Case {
         const char* Bmp;

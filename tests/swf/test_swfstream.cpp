@@ -155,7 +155,7 @@ TEST(SWFStream, MakeStreamIsAbstractHere) {
 
 // An independent reader: ffprobe opens the movie without an error.
 TEST(SWFStream, FfprobeOpensASavedMovie) {
-    if (!HaveCommand("ffprobe")) GTEST_SKIP() << "ffprobe is not installed";
+    ASSERT_TRUE(Installed("ffprobe", "ffmpeg"));
     TempDir D;
     for (bool Compressed : {false, true}) {
         TFlashMovie M(0, 0, 160, 120, 24.0f, true);
