@@ -82,7 +82,8 @@ TEST(ActionRecords, SimpleRecordsAndTheirVersions) {
     {                                                                     \
         auto A = CreateActionByCode(Code);                                \
         ASSERT_NE(A, nullptr) << #Name;                                   \
-        EXPECT_EQ(typeid(*A), typeid(Name)) << #Name;                     \
+        const TSWFAction& Made = *A;                                      \
+        EXPECT_EQ(typeid(Made), typeid(Name)) << #Name;                   \
         EXPECT_EQ(A->ActionCode, Code);                                   \
         EXPECT_EQ(A->MinVersion(), BaseVersion.at(#Base)) << #Name;       \
         EXPECT_EQ(std::string("TSWFAction") + ActionName(Code), #Name);   \
@@ -499,7 +500,12 @@ TEST(ActionLists, EveryClassRoundTrips) {
     for (const auto& A : R)
         if (A->ActionCode != actionOffsetMarker) Got.push_back(A->ActionCode);
     EXPECT_EQ(Got, Want);
-    for (std::size_t I = 0; I < R.Count(); ++I) EXPECT_EQ(typeid(R[I]), typeid(*CreateActionByCode(R[I].ActionCode)));
+    for (std::size_t I = 0; I < R.Count(); ++I) {
+        const TSWFAction& Read = R[I];
+        const auto Made = CreateActionByCode(Read.ActionCode);
+        const TSWFAction& Fresh = *Made;
+        EXPECT_EQ(typeid(Read), typeid(Fresh));
+    }
 
     // Copies by class and CopyFrom give the same bytes; lengths as read.
     TSWFActionList C;
