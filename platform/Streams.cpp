@@ -1,10 +1,13 @@
 #include "Streams.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <unistd.h>
 
 namespace anivert {
@@ -295,6 +298,21 @@ std::vector<std::uint8_t> ZDeflate(const std::uint8_t* Data, std::size_t Size, i
         C.Finish();
     }
     return Out.Bytes();
+}
+
+std::vector<std::uint8_t> Deflate(const std::uint8_t* Data, std::size_t Size, const TDeflateSettings& Settings) {
+    if (Settings.Deflater == TDeflater::Zlib) return ZDeflate(Data, Size, Settings.Level);
+    const int Level = std::clamp(Settings.Level < 0 ? 6 : Settings.Level, 0, 12);
+    std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> C(
+        libdeflate_alloc_compressor(Level), &libdeflate_free_compressor);
+    if (!C) throw std::bad_alloc();
+    std::vector<std::uint8_t> Out(libdeflate_zlib_compress_bound(C.get(), Size));
+    const std::size_t N = libdeflate_zlib_compress(C.get(), Data, Size, Out.data(), Out.size());
+    // The bound always holds the whole stream.
+    if (N == 0) throw EWriteError("The compressor could not write its data");
+    Out.resize(N);
+    Out.shrink_to_fit();
+    return Out;
 }
 
 }  // namespace anivert

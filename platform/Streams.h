@@ -147,4 +147,19 @@ std::vector<std::uint8_t> ZInflate(const std::uint8_t* Data, std::size_t Size,
 // Deflates a buffer into a zlib stream at the given level.
 std::vector<std::uint8_t> ZDeflate(const std::uint8_t* Data, std::size_t Size, int Level = -1);
 
+// The compressors that write zlib streams: zlib itself, whose bytes at a
+// level are what every earlier movie holds, and libdeflate, which
+// compresses a whole buffer at once, faster and often smaller.
+enum class TDeflater : std::uint8_t { Zlib, Libdeflate };
+
+struct TDeflateSettings {
+    TDeflater Deflater = TDeflater::Zlib;
+    // zlib: -1 (its default, 6) or 0..9; libdeflate: 0..12.
+    int Level = -1;
+    bool operator==(const TDeflateSettings&) const = default;
+};
+
+// Deflates a buffer into a zlib stream with the compressor and level given.
+std::vector<std::uint8_t> Deflate(const std::uint8_t* Data, std::size_t Size, const TDeflateSettings& Settings);
+
 }  // namespace anivert

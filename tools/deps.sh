@@ -8,7 +8,7 @@
 # it is installed only when the command is missing.
 
 # Building the converter, the desktop program and the libraries.
-anivert_packages_build="build-essential cmake pkg-config zlib1g-dev libjpeg62-turbo-dev qt6-base-dev \
+anivert_packages_build="build-essential cmake pkg-config zlib1g-dev libdeflate-dev libjpeg62-turbo-dev qt6-base-dev \
 libgtest-dev libgmock-dev libbenchmark-dev libcrypt-dev"
 # The clang build and the fuzz targets (libFuzzer and the sanitizers' runtime).
 anivert_packages_clang="clang libclang-rt-14-dev"
