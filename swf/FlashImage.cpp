@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "FlashObjects.h"
 #include "WorkQueue.h"
@@ -47,6 +48,8 @@ TBMPReader& TFlashImage::Reader() {
 void TFlashImage::LoadFile(const std::string& FileName) {
     FPacking = {};
     FPictureReleased = false;
+    FMaker = nullptr;
+    FMade.reset();
     const std::string Ext = UpperExtension(FileName);
     FromJPEG = false;
     HasAlpha = false;
@@ -91,10 +94,77 @@ void TFlashImage::LoadFile(const std::string& FileName) {
 void TFlashImage::LoadBMPFromStream(TStream& Stream) {
     FPacking = {};
     FPictureReleased = false;
+    FMaker = nullptr;
+    FMade.reset();
     FromJPEG = false;
     HasAlpha = false;
     Reader().LoadFromStream(Stream);
     AnalyseBitmap();
+}
+
+TFlashImage::TMadeLayout TFlashImage::CheckPicture(const TLosslessPicture& Picture, std::int32_t Width,
+                                                   std::int32_t Height) {
+    if (Picture.Width != Width || Picture.Height != Height ||
+        Picture.Raw.size() != Picture.TableBytes() + Picture.RowBytes() * static_cast<std::size_t>(Picture.Height) ||
+        (Picture.BitmapFormat != 3 && Picture.BitmapFormat != 5) ||
+        (Picture.BitmapFormat == 3 && (Picture.ColorCount < 1 || Picture.ColorCount > 256)))
+        throw EImageError("The picture's data does not match its layout");
+    TMadeLayout L;
+    L.HasAlpha = Picture.HasAlpha;
+    if (Picture.BitmapFormat == 3) {
+        L.BitmapFormat = 3;
+        L.PaddedWidth = static_cast<std::int32_t>(Picture.RowBytes());
+        L.ColorCount = Picture.ColorCount;
+    } else {
+        // 32 bits a pixel: with alpha a DefineBitsLossless2, else the
+        // 24-bit format of a DefineBitsLossless.
+        L.BitmapFormat = Picture.HasAlpha ? 1 : 5;
+        L.PaddedWidth = Picture.Width;
+    }
+    return L;
+}
+
+void TFlashImage::SetPicture(TLosslessPicture Picture) {
+    SetPictureMaker(Picture.Width, Picture.Height, nullptr);
+    FMade = CheckPicture(Picture, FWidth, FHeight);
+    SettleLayout();
+    FMaker = [P = std::make_shared<const TLosslessPicture>(std::move(Picture))] { return *P; };
+}
+
+void TFlashImage::SetPictureMaker(std::int32_t Width, std::int32_t Height, std::function<TLosslessPicture()> Make) {
+    if (Width <= 0 || Height <= 0 || Width > MaxSide || Height > MaxSide)
+        throw EImageError("A picture of " + std::to_string(Width) + " x " + std::to_string(Height) +
+                          " pixels cannot be a movie bitmap");
+    FPacking = {};
+    FPictureReleased = false;
+    FReader.reset();
+    FromJPEG = false;
+    FWidth = Width;
+    FHeight = Height;
+    // Until the picture is made: colour-mapped with alpha.
+    BitmapFormat = 3;
+    HasAlpha = true;
+    ColorCount = 1;
+    PaddedWidth = (Width + 3) / 4 * 4;
+    FMade.reset();
+    FMaker = std::move(Make);
+    FData.reset();
+    DataState = 2;
+}
+
+void TFlashImage::SettleLayout() {
+    Settle();
+    if (!FMade) return;
+    BitmapFormat = FMade->BitmapFormat;
+    HasAlpha = FMade->HasAlpha;
+    ColorCount = FMade->ColorCount;
+    PaddedWidth = FMade->PaddedWidth;
+}
+
+std::uint8_t TFlashImage::MinVersion() const {
+    Settle();
+    const bool Alpha = FMade ? FMade->HasAlpha : HasAlpha;
+    return (Alpha || (FromJPEG && HasAlphaData())) ? 3 : 2;
 }
 
 void TFlashImage::AnalyseBitmap() {
@@ -153,8 +223,8 @@ struct TLosslessLayout {
 };
 
 // The colour table (colour-mapped bitmaps) and the rows, top row first, in
-// the lossless tags' layout, packed with zlib.
-std::vector<std::uint8_t> PackLossless(const TBMPReader& R, const TLosslessLayout& L) {
+// the lossless tags' layout.
+std::vector<std::uint8_t> LayOutLossless(const TBMPReader& R, const TLosslessLayout& L) {
     if (R.Width() != L.Width || R.RowCount != L.Height)
         throw EImageError("The bitmap's pixels are not loaded");
     const std::int32_t W = L.Width;
@@ -222,7 +292,12 @@ std::vector<std::uint8_t> PackLossless(const TBMPReader& R, const TLosslessLayou
                 break;
         }
     }
-    return ZDeflate(Raw.data(), Raw.size(), -1);
+    return Raw;
+}
+
+std::vector<std::uint8_t> PackLossless(const TBMPReader& R, const TLosslessLayout& L, const TDeflateSettings& D) {
+    const std::vector<std::uint8_t> Raw = LayOutLossless(R, L);
+    return Deflate(Raw.data(), Raw.size(), D);
 }
 
 }  // namespace
@@ -230,31 +305,56 @@ std::vector<std::uint8_t> PackLossless(const TBMPReader& R, const TLosslessLayou
 void TFlashImage::BuildLosslessData() {
     // The picture went to a packing job: its bytes are the data.
     if (FPictureReleased) {
-        Settle();
+        SettleLayout();
+        return;
+    }
+    if (FMaker) {
+        TLosslessPicture P = FMaker();
+        FMade = CheckPicture(P, FWidth, FHeight);
+        SettleLayout();
+        FData = std::make_unique<TMemoryStream>(anivert::Deflate(P.Raw.data(), P.Raw.size(), Deflate));
+        DataState = 2;
         return;
     }
     const TLosslessLayout L{FWidth, FHeight, PaddedWidth, BitmapFormat, ColorCount, HasAlpha};
-    FData = std::make_unique<TMemoryStream>(PackLossless(Reader(), L));
+    FData = std::make_unique<TMemoryStream>(PackLossless(Reader(), L, Deflate));
     DataState = 2;
 }
 
 void TFlashImage::PackLater(TWorkQueue& Queue) {
     Settle();
-    if (FromJPEG || DataState != 2 || (FData && FData->Size() > 0) || !FReader) return;
+    if (FromJPEG || DataState != 2 || (FData && FData->Size() > 0) || (!FReader && !FMaker)) return;
+    const TDeflateSettings D = Deflate;
+    FPictureReleased = true;
+    if (FMaker) {
+        FPacking = Queue.Submit([Make = std::move(FMaker), W = FWidth, H = FHeight, D]() mutable {
+            TPacked R;
+            // The job lives on in its future: what the maker holds must go
+            // with this call.
+            TLosslessPicture P = std::exchange(Make, nullptr)();
+            R.Made = CheckPicture(P, W, H);
+            R.Data = anivert::Deflate(P.Raw.data(), P.Raw.size(), D);
+            return R;
+        });
+        FMaker = nullptr;
+        return;
+    }
     const TLosslessLayout L{FWidth, FHeight, PaddedWidth, BitmapFormat, ColorCount, HasAlpha};
     std::shared_ptr<TBMPReader> Picture(std::move(FReader));
-    FPictureReleased = true;
-    FPacking = Queue.Submit([Picture, L]() mutable {
-        std::vector<std::uint8_t> Bytes = PackLossless(*Picture, L);
+    FPacking = Queue.Submit([Picture, L, D]() mutable {
+        TPacked R;
+        R.Data = PackLossless(*Picture, L, D);
         Picture.reset();  // the decoded picture is not needed any more
-        return Bytes;
+        return R;
     });
 }
 
 void TFlashImage::Settle() const {
     if (!FPacking.valid()) return;
-    std::future<std::vector<std::uint8_t>> Pending = std::move(FPacking);
-    FData = std::make_unique<TMemoryStream>(Pending.get());
+    std::future<TPacked> Pending = std::move(FPacking);
+    TPacked R = Pending.get();
+    FData = std::make_unique<TMemoryStream>(std::move(R.Data));
+    if (R.Made) FMade = R.Made;
 }
 
 TStream* TFlashImage::Data() const {
@@ -273,6 +373,9 @@ void TFlashImage::WriteDataTo(TSWFObject&, TBitsEngine& BE) {
 void TFlashImage::WriteToStream(TBitsEngine& BE) {
     auto Writer = [this](TSWFObject& Sender, TBitsEngine& Out) { WriteDataTo(Sender, Out); };
     if (!FromJPEG) {
+        // The layout of a picture made in memory is known once it is made.
+        if (FMaker && !FPictureReleased && (!FData || FData->Size() == 0)) BuildLosslessData();
+        SettleLayout();
         std::unique_ptr<TSWFDefineBitsLossless> Tag;
         if (HasAlpha) Tag = std::make_unique<TSWFDefineBitsLossless2>();
         else Tag = std::make_unique<TSWFDefineBitsLossless>();
@@ -311,6 +414,7 @@ void TFlashImage::CopyFrom(const TBasedSWFObject& Source) {
     FPictureReleased = S.FPictureReleased;
     TFlashIDObject::CopyFrom(S);
     FromJPEG = S.FromJPEG;
+    Deflate = S.Deflate;
     ColorCount = S.ColorCount;
     ConvertProgressive = S.ConvertProgressive;
     HasAlpha = S.HasAlpha;
@@ -319,6 +423,9 @@ void TFlashImage::CopyFrom(const TBasedSWFObject& Source) {
     FWidth = S.FWidth;
     FHeight = S.FHeight;
     if (S.FReader) Reader() = *S.FReader;
+    // A picture still to be made is made for the copy too; its data copies.
+    FMaker = S.FMaker;
+    FMade = S.FMade;
     FData.reset();
     if (S.FData) FData = std::make_unique<TMemoryStream>(ReadWhole(*S.FData));
     DataState = S.DataState == 4 ? 3 : S.DataState;

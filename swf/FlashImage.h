@@ -2,13 +2,16 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <future>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "FlashBase.h"
 #include "ImageReader.h"
+#include "LosslessPicture.h"
 #include "SWFBitmaps.h"
 
 namespace anivert {
@@ -28,6 +31,9 @@ public:
     bool HasAlphaData() const { return FAlphaData && FAlphaData->Size() > 0; }
 
     bool FromJPEG = false;
+    // How the lossless data is deflated (zlib at its default level unless
+    // set otherwise).
+    TDeflateSettings Deflate;
     std::int32_t ColorCount = 0;
     bool ConvertProgressive = false;
     // 0 nothing; 1 data created and empty; 2 bitmap loaded or lossless data
@@ -50,6 +56,13 @@ public:
     void LoadFile(const std::string& FileName);
     // Reads a BMP file image from a stream.
     void LoadBMPFromStream(TStream& Stream);
+    // Takes a picture laid out in memory (no BMP file, no reader).
+    void SetPicture(TLosslessPicture Picture);
+    // A picture of Width x Height pixels that Make lays out later: on a
+    // worker, with the packing, when PackLater follows; else when the
+    // image is written. Until then the format, alpha and colour count are
+    // not known (MinVersion answers 3, as for alpha).
+    void SetPictureMaker(std::int32_t Width, std::int32_t Height, std::function<TLosslessPicture()> Make);
     // Packs the colour table and pixel rows with zlib into Data.
     void BuildLosslessData();
     // Packs the lossless data of a loaded bitmap on a worker of Queue; the
@@ -59,19 +72,36 @@ public:
     void PackLater(TWorkQueue& Queue);
 
     void CopyFrom(const TBasedSWFObject& Source) override;
-    std::uint8_t MinVersion() const override { return (HasAlpha || (FromJPEG && HasAlphaData())) ? 3 : 2; }
+    std::uint8_t MinVersion() const override;
     void WriteToStream(TBitsEngine& BE) override;
 
 private:
+    // What a picture made in memory says of itself.
+    struct TMadeLayout {
+        std::uint8_t BitmapFormat = 0;
+        bool HasAlpha = false;
+        std::int32_t ColorCount = 0;
+        std::int32_t PaddedWidth = 0;
+    };
+    struct TPacked {
+        std::vector<std::uint8_t> Data;
+        std::optional<TMadeLayout> Made;
+    };
+    static TMadeLayout CheckPicture(const TLosslessPicture& Picture, std::int32_t Width, std::int32_t Height);
     void AnalyseBitmap();
     void WriteDataTo(TSWFObject& Sender, TBitsEngine& BE);
     // Takes the result of a packing job, if one is pending.
     void Settle() const;
-    mutable std::future<std::vector<std::uint8_t>> FPacking;
+    // Settles, and takes on the layout of a picture made meanwhile.
+    void SettleLayout();
+    mutable std::future<TPacked> FPacking;
+    mutable std::optional<TMadeLayout> FMade;
     bool FPictureReleased = false;
     std::unique_ptr<TMemoryStream> FAlphaData;
     mutable std::unique_ptr<TStream> FData;
     std::unique_ptr<TBMPReader> FReader;
+    // A picture given in memory, not yet packed.
+    std::function<TLosslessPicture()> FMaker;
     std::int32_t FWidth = 0;
     std::int32_t FHeight = 0;
 };

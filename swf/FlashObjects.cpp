@@ -23,10 +23,27 @@ TSWFRGB& TFlashMovie::BackgroundColor() {
     return *FBackgroundColor;
 }
 
-TFlashImage* TFlashMovie::AddImage(const std::string& FileName) {
-    TFlashImage* Image = RegisterCharacter(std::make_unique<TFlashImage>(this, FileName), ImageList);
+TFlashImage* TFlashMovie::AddImage(std::unique_ptr<TFlashImage> New) {
+    TFlashImage* Image = RegisterCharacter(std::move(New), ImageList);
+    Image->Deflate = ImageDeflate;
     if (FPacker) Image->PackLater(*FPacker);
     return Image;
+}
+
+TFlashImage* TFlashMovie::AddImage(const std::string& FileName) {
+    return AddImage(std::make_unique<TFlashImage>(this, FileName));
+}
+
+TFlashImage* TFlashMovie::AddImage(TLosslessPicture Picture) {
+    auto New = std::make_unique<TFlashImage>(this);
+    New->SetPicture(std::move(Picture));
+    return AddImage(std::move(New));
+}
+
+TFlashImage* TFlashMovie::AddImage(std::int32_t Width, std::int32_t Height, std::function<TLosslessPicture()> Make) {
+    auto New = std::make_unique<TFlashImage>(this);
+    New->SetPictureMaker(Width, Height, std::move(Make));
+    return AddImage(std::move(New));
 }
 
 void TFlashMovie::PackImagesInBackground(unsigned Threads) {

@@ -54,6 +54,14 @@ public:
 
     // A bitmap character from a BMP or JPEG file.
     TFlashImage* AddImage(const std::string& FileName);
+    // A bitmap character from a picture in memory.
+    TFlashImage* AddImage(TLosslessPicture Picture);
+    // A bitmap character of Width x Height pixels whose picture Make lays
+    // out when it is packed (on a worker when packing in the background):
+    // what Make reads must stay as it is until MakeStream has run.
+    TFlashImage* AddImage(std::int32_t Width, std::int32_t Height, std::function<TLosslessPicture()> Make);
+    // How the lossless data of the bitmaps added from now on is deflated.
+    TDeflateSettings ImageDeflate;
     // From now on the lossless data of every bitmap added is packed on
     // worker threads (Threads 0: one per hardware thread) while the caller
     // goes on, and each decoded picture is released once packed. The movie's
@@ -88,6 +96,9 @@ protected:
     }
 
 private:
+    // Registers an image, which takes the movie's deflater and is packed in
+    // the background when the movie does that.
+    TFlashImage* AddImage(std::unique_ptr<TFlashImage> Image);
     std::unique_ptr<TSWFRGB> FBackgroundColor;
     std::unique_ptr<TWorkQueue> FPacker;
 };

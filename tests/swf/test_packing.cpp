@@ -7,8 +7,11 @@
 #include <stdexcept>
 #include <thread>
 
+#include <zlib.h>
+
 #include "FlashObjects.h"
-#include "TestUtil.h"
+#include "SWFStreams.h"
+#include "SWFTestUtil.h"
 #include "WorkQueue.h"
 
 using namespace anivert;
@@ -171,4 +174,67 @@ TEST(BackgroundPacking, ThePictureGoesAndTheDataStays) {
     TFlashMovie Dropped(0, 0, 100, 100, 24.0f, true);
     Dropped.PackImagesInBackground(1);
     for (int I = 0; I < 10; ++I) Dropped.AddImage(File);
+}
+
+// Pictures handed over in memory: the lossless tags' layout byte for byte,
+// read back from the movie file by our reader and inflated by zlib, packed
+// in the background by either deflater.
+TEST(Packing, PicturesInMemoryHaveTheLosslessLayout) {
+    const std::uint32_t R = 0xFFFF0000u, G = 0xFF00FF00u, Half = 0x80FF8000u;
+    struct Case {
+        const char* Name;
+        std::vector<std::uint32_t> Pixels;  // 5 x 2
+        std::uint16_t Tag;
+        std::uint8_t Format;
+        Bytes Raw;
+    };
+    const std::vector<Case> Cases = {
+        // Colour-mapped with alpha: premultiplied RGBA entries in order of
+        // first use, transparent ones 0, 0, 0, 0 whatever their colour;
+        // rows padded to 8 bytes.
+        {"alpha", {R, 0x00123456u, R, Half, G, 0, G, G, R, 0x00FFFFFFu}, tagDefineBitsLossless2, 3,
+         Cat({B({0xFF, 0, 0, 0xFF, 0, 0, 0, 0, 0x80, 0x40, 0, 0x80, 0, 0xFF, 0, 0xFF}),
+              B({0, 1, 0, 2, 3, 0, 0, 0}), B({1, 3, 3, 0, 1, 0, 0, 0})})},
+        // Opaque: RGB entries, a DefineBitsLossless.
+        {"opaque", {R, G, R, G, R, G, G, G, G, R}, tagDefineBitsLossless, 3,
+         Cat({B({0xFF, 0, 0, 0, 0xFF, 0}), B({0, 1, 0, 1, 0, 0, 0, 0}), B({1, 1, 1, 1, 0, 0, 0, 0})})},
+    };
+    for (const TDeflater D : {TDeflater::Zlib, TDeflater::Libdeflate})
+        for (const Case& C : Cases) {
+            TFlashMovie M(0, 0, 100, 100, 24.0f, true);
+            M.PackImagesInBackground(2);
+            M.ImageDeflate = {D, 6};
+            TFlashImage* Img = M.AddImage(LosslessFromARGB(5, 2, C.Pixels.data(), 5));
+            EXPECT_EQ(Img->Width(), 5);
+            M.ShowFrame();
+            M.MakeStream();
+            TempDir Dir;
+            M.SaveFile(Dir.File("m.swf"));
+            TSWFFileReader Reader;
+            Reader.LoadFile(Dir.File("m.swf"));
+            ASSERT_EQ(Reader.Tags.at(0).TagID, C.Tag) << C.Name;
+            const auto& L = dynamic_cast<const TSWFDefineBitsLossless&>(*Reader.Tags[0].Tag);
+            EXPECT_EQ(L.BitmapFormat, C.Format) << C.Name;
+            EXPECT_EQ(L.BitmapWidth, 5);
+            EXPECT_EQ(L.BitmapHeight, 2);
+            EXPECT_EQ(L.BitmapColorTableSize + 1, C.Tag == tagDefineBitsLossless2 ? 4 : 2) << C.Name;
+            Bytes Out(C.Raw.size() + 16);
+            uLongf Len = static_cast<uLongf>(Out.size());
+            ASSERT_EQ(uncompress(Out.data(), &Len, L.Data, static_cast<uLong>(L.DataSize)), Z_OK) << C.Name;
+            Out.resize(Len);
+            EXPECT_EQ(Hex(Out), Hex(C.Raw)) << C.Name;
+        }
+    // More than 256 colours: 32 bits a pixel; indices give a table of the
+    // entries used, an index past the table opaque black.
+    std::vector<std::uint32_t> Many(300);
+    for (std::size_t I = 0; I < Many.size(); ++I) Many[I] = 0xFF000000u | static_cast<std::uint32_t>(I * 101);
+    const TLosslessPicture Wide = LosslessFromARGB(300, 1, Many.data(), 300);
+    EXPECT_EQ(Wide.BitmapFormat, 5);
+    EXPECT_FALSE(Wide.HasAlpha);
+    EXPECT_EQ(Wide.Raw.size(), 1200u);
+    const std::uint32_t Table[2] = {0x00FFFFFFu, 0xFF0000FFu};
+    const std::uint8_t Indices[3] = {1, 7, 1};
+    const TLosslessPicture Mapped = LosslessFromIndices(3, 1, Indices, 3, Table, 2);
+    EXPECT_EQ(Hex(Mapped.Raw), Hex(B({0, 0, 0xFF, 0, 0, 0, 0, 1, 0, 0})));
+    EXPECT_FALSE(Mapped.HasAlpha);
 }
