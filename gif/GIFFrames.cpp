@@ -68,6 +68,12 @@ void TGIFSubImage::LoadFromStream(TStream& Stream) {
         ReportWarning(1, gifmsg::ImageExceedsScreen);
     }
     if (PackedFields & 0x80) ColorTable.LoadFromStream(Stream, 2 << (PackedFields & 7));
+    if (FImage && FImage->FDeferred) {
+        // The image decodes its frames together once they are read.
+        GIFReadCodes(*this, Stream, FPendingCodes);
+        FDecodePending = true;
+        return;
+    }
     GIFDecompress(*this, Stream);
     if (FImage && FImage->RenderOnLoad) Bitmap();
 }

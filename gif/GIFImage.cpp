@@ -4,9 +4,11 @@
 #include "GIFStreamUtil.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 namespace anivert {
 
@@ -459,7 +461,13 @@ void TGIFImageList::LoadFromStream(TStream& Stream) {
             return;
         }
         auto Frame = std::make_unique<TGIFSubImage>(FImage);
-        Frame->LoadFromStream(Stream);
+        try {
+            Frame->LoadFromStream(Stream);
+        } catch (...) {
+            // What it reported is reported later: it lives until then.
+            if (FImage) FImage->KeepFailedFrame(std::move(Frame));
+            throw;
+        }
         Add(std::move(Frame));
         if (FImage) {
             const std::int64_t Size = Stream.Size();
@@ -493,16 +501,101 @@ void TGIFImage::LoadFile(const std::string& FileName) {
     LoadFromStream(F);
 }
 
+struct TGIFImage::TDeferredLoad {
+    struct TEvent {
+        int Frames;  // frames read when it was reported
+        std::function<void()> Report;
+    };
+    std::vector<TEvent> Events;
+    // The frame whose reading failed, which senders of events may be.
+    std::unique_ptr<TGIFSubImage> Failed;
+};
+
+void TGIFImage::KeepFailedFrame(std::unique_ptr<TGIFSubImage> Frame) {
+    if (FDeferred) FDeferred->Failed = std::move(Frame);
+}
+
+void TGIFImage::FinishDeferredLoad(std::exception_ptr Pending) {
+    // Decode every frame whose decoding waits, on up to DecodeThreads
+    // threads; each keeps its warnings and its error.
+    const int N = Images.Count();
+    std::vector<int> Waiting;
+    for (int I = 0; I < N; ++I)
+        if (Images[I].FDecodePending) Waiting.push_back(I);
+    std::vector<TGIFWarningList> Warnings(static_cast<std::size_t>(N));
+    std::vector<std::exception_ptr> Errors(static_cast<std::size_t>(N));
+    std::atomic<std::size_t> Next{0};
+    auto Work = [&] {
+        for (std::size_t W = Next++; W < Waiting.size(); W = Next++) {
+            const auto K = static_cast<std::size_t>(Waiting[W]);
+            TGIFSubImage& F = Images[Waiting[W]];
+            try {
+                GIFDecompressCodes(F, std::move(F.FPendingCodes), Warnings[K]);
+            } catch (...) {
+                Errors[K] = std::current_exception();
+            }
+        }
+    };
+    {
+        std::vector<std::jthread> Threads;
+        const std::size_t Count = std::min<std::size_t>(std::max(1u, DecodeThreads), Waiting.size());
+        for (std::size_t T = 1; T < Count; ++T) Threads.emplace_back(Work);
+        Work();
+    }
+    // Then report, in the order of decoding one frame after the other:
+    // what came before each frame was decoded, its decoding's warnings, and
+    // its error, which ends the load as it would have there.
+    std::unique_ptr<TDeferredLoad> D = std::move(FDeferred);
+    std::size_t E = 0;
+    auto ReportUpTo = [&](int Frames) {
+        for (; E < D->Events.size() && D->Events[E].Frames <= Frames; ++E) D->Events[E].Report();
+    };
+    for (int K = 0; K < N; ++K) {
+        ReportUpTo(K);
+        TGIFSubImage& F = Images[K];
+        if (!F.FDecodePending) continue;
+        F.FDecodePending = false;
+        for (const auto& [Severity, Message] : Warnings[static_cast<std::size_t>(K)]) F.ReportWarning(Severity, Message);
+        if (Errors[static_cast<std::size_t>(K)]) {
+            while (Images.Count() > K) Images.RemoveAt(Images.Count() - 1);
+            std::rethrow_exception(Errors[static_cast<std::size_t>(K)]);
+        }
+        if (RenderOnLoad) F.Bitmap();
+    }
+    ReportUpTo(N);
+    if (Pending) std::rethrow_exception(Pending);
+}
+
 void TGIFImage::LoadFromStream(TStream& Stream) {
     Progress(TProgressStage::psStarting, 0, gifmsg::Loading);
     try {
         Clear();
         const std::int64_t Pos = Stream.Position();
         try {
-            ScreenHeader.LoadFromStream(Stream);
-            Images.LoadFromStream(Stream);
-            TGIFTrailer Trailer(this);
-            Trailer.LoadFromStream(Stream);
+            if (DecodeThreads > 1) {
+                // Read everything first, decode the frames together, then
+                // report as reading and decoding one by one would have.
+                struct TReset {
+                    std::unique_ptr<TDeferredLoad>& Deferred;
+                    ~TReset() { Deferred.reset(); }
+                } Reset{FDeferred};
+                FDeferred = std::make_unique<TDeferredLoad>();
+                TGIFTrailer Trailer(this);
+                std::exception_ptr Pending;
+                try {
+                    ScreenHeader.LoadFromStream(Stream);
+                    Images.LoadFromStream(Stream);
+                    Trailer.LoadFromStream(Stream);
+                } catch (...) {
+                    Pending = std::current_exception();
+                }
+                FinishDeferredLoad(Pending);
+            } else {
+                ScreenHeader.LoadFromStream(Stream);
+                Images.LoadFromStream(Stream);
+                TGIFTrailer Trailer(this);
+                Trailer.LoadFromStream(Stream);
+            }
         } catch (...) {
             Stream.SetPosition(Pos);
             throw;
@@ -577,10 +670,20 @@ void TGIFImage::CopyFrom(const TGIFImage& Source) {
 }
 
 void TGIFImage::ReportWarning(const TGIFItem* Sender, int Severity, const std::string& Message) {
+    if (FDeferred) {
+        FDeferred->Events.push_back({Images.Count(), [this, Sender, Severity, Message] {
+                                         ReportWarning(Sender, Severity, Message);
+                                     }});
+        return;
+    }
     if (OnDecodeWarning) OnDecodeWarning(*this, Sender, Severity, Message);
 }
 
 void TGIFImage::Progress(TProgressStage Stage, int Percent, const std::string& Message) {
+    if (FDeferred && Stage == TProgressStage::psRunning) {
+        FDeferred->Events.push_back({Images.Count(), [this, Stage, Percent, Message] { Progress(Stage, Percent, Message); }});
+        return;
+    }
     if (OnProgress) OnProgress(*this, Stage, Percent, Message);
 }
 

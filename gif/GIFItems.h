@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -446,6 +447,12 @@ public:
     void FreeBitmap();
 
 private:
+    friend class TGIFImage;
+    // The frame's code stream while its decoding waits (see
+    // TGIFImage::DecodeThreads).
+    std::vector<std::uint8_t> FPendingCodes;
+    bool FDecodePending = false;
+
     void BuildBitmap();
     void BuildPlain(TGIFBitmap& Target);
     void BuildDithered(TGIFBitmap& Target);
@@ -506,6 +513,12 @@ public:
     TColor PaintBackgroundColor = GIFColorNone;
     // Build every frame's Bitmap while loading.
     bool RenderOnLoad = false;
+    // Frames decoded at the same time while loading: with more than one,
+    // a load first reads every frame's code stream, then decodes the frames
+    // on this many threads. The pixels, warnings, progress events and
+    // errors are those of decoding one frame after the other, in the same
+    // order.
+    unsigned DecodeThreads = 1;
     // The pixel bounds (see GIFDefaultMaxFramePixels).
     std::uint64_t MaxFramePixels = GIFDefaultMaxFramePixels;
     std::uint64_t MaxImagePixels = GIFDefaultMaxImagePixels;
@@ -629,6 +642,17 @@ public:
 
 private:
     friend class TGIFPainter;
+    friend class TGIFSubImage;
+    friend class TGIFImageList;
+    // What a load that decodes frames together reports while it reads.
+    struct TDeferredLoad;
+    // Decodes the frames whose decoding waits and reports, in the order of
+    // decoding one frame after the other, what the load and the decoding
+    // reported; Pending is an error of the reading, raised after what
+    // comes before it. Raises as that order would.
+    void FinishDeferredLoad(std::exception_ptr Pending);
+    void KeepFailedFrame(std::unique_ptr<TGIFSubImage> Frame);
+    std::unique_ptr<TDeferredLoad> FDeferred;
     // A painter's play is over: it leaves the list.
     void PainterEnded(TGIFPainter& Painter);
     // Stretches (or tiles) the image's bitmap onto Rect of Canvas.

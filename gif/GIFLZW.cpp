@@ -15,9 +15,10 @@ constexpr int MaxCodeSize = 11;  // the first code width must not pass 12 bits
 // The state of one decompression, allocated once per frame.
 class TLZWDecoder {
 public:
-    TLZWDecoder(TGIFSubImage& Frame, TStream& Stream, int CodeSize)
+    TLZWDecoder(TGIFSubImage& Frame, TStream& Stream, int CodeSize, TGIFWarningList* Warnings)
         : FFrame(Frame),
           FStream(Stream),
+          FWarnings(Warnings),
           InitialCodeSize(CodeSize),
           ClearCode(1 << CodeSize),
           EndCode(ClearCode + 1),
@@ -56,6 +57,11 @@ public:
     bool DataEnded = false;  // the stream ended before a terminator
 
 private:
+    void Warn(const std::string& Message) {
+        if (FWarnings) FWarnings->emplace_back(1, Message);
+        else FFrame.ReportWarning(1, Message);
+    }
+
     void Push(int Value) {
         if (SP >= StackSize) throw GIFException(gifmsg::CircularTableEntry);
         Stack[SP++] = static_cast<std::uint16_t>(Value);
@@ -80,7 +86,7 @@ private:
             if (Finished) {
                 // Only bits that were actually read make a code.
                 if (BitPos + Size <= BitsAvailable) break;
-                if (BitPos >= BitsAvailable) FFrame.ReportWarning(1, gifmsg::BitBufferUnderrun);
+                if (BitPos >= BitsAvailable) Warn(gifmsg::BitBufferUnderrun);
                 return -1;
             }
             // Data that simply stops (no terminator) yields no further code.
@@ -96,7 +102,7 @@ private:
             } else {
                 const std::size_t Got = FStream.Read(Buffer + 2, N);
                 if (Got < N) {
-                    FFrame.ReportWarning(1, gifmsg::PrematureEOF);
+                    Warn(gifmsg::PrematureEOF);
                     N = static_cast<std::uint8_t>(Got);
                     DataEnded = true;
                 }
@@ -167,6 +173,7 @@ private:
 
     TGIFSubImage& FFrame;
     TStream& FStream;
+    TGIFWarningList* FWarnings;
     const int InitialCodeSize;
     const int ClearCode;
     const int EndCode;
@@ -191,14 +198,17 @@ private:
 
 }  // namespace
 
-void GIFDecompress(TGIFSubImage& Frame, TStream& Stream) {
-    const std::uint8_t Fill =
-        Frame.Transparent && Frame.GraphicControlExtension ? Frame.GraphicControlExtension->TransparentColorIndex() : 0;
-    Frame.AllocatePixels(Fill);
-    std::uint8_t CodeSize;
-    if (Stream.Read(&CodeSize, 1) != 1) return;
-    if (CodeSize > MaxCodeSize) throw GIFException(gifmsg::InvalidData);
-    auto Decoder = std::make_unique<TLZWDecoder>(Frame, Stream, CodeSize);
+namespace {
+
+std::uint8_t FillValue(const TGIFSubImage& Frame) {
+    return Frame.Transparent && Frame.GraphicControlExtension ? Frame.GraphicControlExtension->TransparentColorIndex()
+                                                              : 0;
+}
+
+// Decodes the frame's pixels from the stream, which stands past the code
+// size byte.
+void DecodePixels(TGIFSubImage& Frame, TStream& Stream, int CodeSize, TGIFWarningList* Warnings) {
+    auto Decoder = std::make_unique<TLZWDecoder>(Frame, Stream, CodeSize, Warnings);
     const std::size_t Width = static_cast<std::size_t>(Frame.Width());
     const int Height = Frame.Height();
     bool Complete = true;
@@ -221,6 +231,43 @@ void GIFDecompress(TGIFSubImage& Frame, TStream& Stream) {
         // that the next block is read from where it starts.
         if (!Decoder->Finished && !Decoder->DataEnded) Decoder->SkipSubBlocks();
     }
+}
+
+}  // namespace
+
+void GIFDecompress(TGIFSubImage& Frame, TStream& Stream) {
+    Frame.AllocatePixels(FillValue(Frame));
+    std::uint8_t CodeSize;
+    if (Stream.Read(&CodeSize, 1) != 1) return;
+    if (CodeSize > MaxCodeSize) throw GIFException(gifmsg::InvalidData);
+    DecodePixels(Frame, Stream, CodeSize, nullptr);
+}
+
+void GIFReadCodes(TGIFSubImage& Frame, TStream& Stream, std::vector<std::uint8_t>& Codes) {
+    Codes.clear();
+    Frame.AllocatePixels(FillValue(Frame));
+    std::uint8_t CodeSize;
+    if (Stream.Read(&CodeSize, 1) != 1) return;
+    if (CodeSize > MaxCodeSize) throw GIFException(gifmsg::InvalidData);
+    Codes.push_back(CodeSize);
+    std::uint8_t N;
+    while (Stream.Read(&N, 1) == 1) {
+        Codes.push_back(N);
+        if (N == 0) break;
+        const std::size_t At = Codes.size();
+        Codes.resize(At + N);
+        const std::size_t Got = Stream.Read(Codes.data() + At, N);
+        Codes.resize(At + Got);
+        if (Got < N) break;
+    }
+}
+
+void GIFDecompressCodes(TGIFSubImage& Frame, std::vector<std::uint8_t> Codes, TGIFWarningList& Warnings) {
+    if (Codes.empty()) return;
+    const int CodeSize = Codes[0];
+    TMemoryStream Stream(std::move(Codes));
+    Stream.SetPosition(1);
+    DecodePixels(Frame, Stream, CodeSize, &Warnings);
 }
 
 }  // namespace anivert

@@ -315,3 +315,47 @@ TEST_P(Corpus, LoadsOrFailsAsTheTolerancesSay) {
     // What was read can be drawn.
     for (TGIFSubImage* F : D->Frames) EXPECT_NE(F->Bitmap(), nullptr);
 }
+
+// Frames decoded together on several threads give what decoding them one
+// by one gives: the same frames and pixels, error, warnings with their
+// senders, progress events, and stream position.
+TEST_P(Corpus, DecodingFramesTogetherChangesNothing) {
+    const Bytes Data = ReadFileBytes(CorpusDir() + "/gifs/" + GetParam());
+    struct TRun {
+        TGIFImage Image;
+        LoadResult Result;
+        std::vector<std::string> Events;
+    };
+    auto Load = [&Data](TRun& R, unsigned Threads) {
+        R.Image.DecodeThreads = Threads;
+        R.Image.OnProgress = [&R](TGIFImage&, TProgressStage Stage, int Percent, const std::string& M) {
+            R.Events.push_back(std::to_string(static_cast<int>(Stage)) + " " + std::to_string(Percent) + " " + M);
+        };
+        R.Result = LoadGif(R.Image, Data);
+        // Senders are named by where they are once the load is over.
+        std::vector<std::pair<std::size_t, const TGIFSubImage*>> Senders;
+        R.Image.OnDecodeWarning = [&R, &Senders](TGIFImage&, const TGIFItem* Sender, int, const std::string& M) {
+            Senders.emplace_back(R.Events.size(), dynamic_cast<const TGIFSubImage*>(Sender));
+            R.Events.push_back(M + " from ");
+        };
+        TMemoryStream In(Data);
+        try {
+            R.Image.LoadFromStream(In);
+        } catch (const GIFException&) {
+        }
+        for (const auto& [At, Frame] : Senders)
+            R.Events[At] += Frame ? std::to_string(R.Image.Images.IndexOf(Frame)) : "image";
+    };
+    TRun One, Together;
+    Load(One, 1);
+    Load(Together, 3);
+    EXPECT_EQ(Together.Result.Error, One.Result.Error);
+    EXPECT_EQ(Together.Result.Warnings, One.Result.Warnings);
+    EXPECT_EQ(Together.Result.EndPosition, One.Result.EndPosition);
+    EXPECT_EQ(Together.Events, One.Events);
+    ASSERT_EQ(Together.Image.Images.Count(), One.Image.Images.Count());
+    for (int I = 0; I < One.Image.Images.Count(); ++I) {
+        EXPECT_EQ(Together.Image.Images[I].FrameRect(), One.Image.Images[I].FrameRect()) << I;
+        EXPECT_TRUE(Together.Image.Images[I].PixelData == One.Image.Images[I].PixelData) << I;
+    }
+}
