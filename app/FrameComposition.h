@@ -3,6 +3,11 @@
 // ones) or the flattened one (each frame painted onto a full-stage picture).
 // Frame pictures reach the movie builder as BMP files in the temporary
 // folder; the composition deletes them however it ends.
+//
+// Compact movies take the same schemes with smaller pictures, handed over
+// in memory: colour-mapped bitmaps wherever the colours fit, and in the
+// flattened scheme, after a full picture, only the rectangle that changed,
+// laid over what is shown, while no pixel has to become transparent.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +16,7 @@
 #include <vector>
 
 #include "Bitmap32.h"
+#include "LosslessPicture.h"
 #include "Platform.h"
 
 namespace anivert {
@@ -24,10 +30,14 @@ class TFrameComposition {
 public:
     // The overlap that makes the layered scheme too costly.
     static constexpr int FlattenOverlap = 12;
+    // The most images a compact movie stacks at one point: the bound the
+    // layered scheme keeps.
+    static constexpr int MaxStack = FlattenOverlap - 1;
 
     TFrameComposition(TPlatform& APlatform, TGIFImage& AGif, TGIFImage& ATrialGif, TBitmap32& ASurface,
                       TFlashMovie& AMovie, int AJobNumber, std::uint8_t ABgRed,
-                      std::uint8_t ABgGreen, std::uint8_t ABgBlue, std::function<std::string()> ATempFolder);
+                      std::uint8_t ABgGreen, std::uint8_t ABgBlue, std::function<std::string()> ATempFolder,
+                      bool ACompact = false);
     ~TFrameComposition();
     TFrameComposition(const TFrameComposition&) = delete;
     TFrameComposition& operator=(const TFrameComposition&) = delete;
@@ -38,6 +48,9 @@ public:
     bool FirstFrameTransparent = false;
     bool Flattened = false;
     int MaxOverlapFound = 0;
+    // Compact flattened movies: full pictures and layers placed.
+    int FullPictures = 0;
+    int Layers = 0;
 
     // The largest number of frame rectangles covering one pixel of the screen.
     static int MaxOverlap(const TGIFImage& Gif);
@@ -45,6 +58,10 @@ public:
     // cleared by a "restore to background" must lie wholly inside the
     // cleared rectangle.
     static bool LayeredCanDispose(const TGIFImage& Gif);
+    // The most images the layered scheme would show stacked at one point
+    // at any time, counted on cells of 4 x 4 pixels (a frame touching a
+    // cell counts in all of it); counting stops above MaxStack.
+    static int LayeredStackDepth(const TGIFImage& Gif);
     // Whether all colours the frames show fit one colour map (with an entry
     // for transparency when a frame has one): merging the maps then keeps
     // every colour.
@@ -59,6 +76,18 @@ private:
     void Optimize();
     void RunFlattened();
     void RunLayered();
+    void RunCompactFlattened();
+    // The level that marks a pixel changed by the frame being composed.
+    static constexpr std::uint8_t ChangedMark = 255;
+    // Paints the frame's opaque pixels onto Target (the stage) and marks in
+    // Level those that change; Mark gets each row's span of changes and
+    // their number.
+    void PaintAndMark(TGIFSubImage& Frame, TBitmap32& Target, std::vector<std::uint8_t>& Level,
+                      const std::function<void(int Y, int X0, int X1, int Count)>& Mark);
+    // The frame's own picture for the layered scheme of a compact movie.
+    TFlashShape* AddFramePicture(TGIFSubImage& Frame);
+    // A picture made with the packing, as an image in a rectangle of its size.
+    TFlashShape* AddPicture(int Width, int Height, std::function<TLosslessPicture()> Make);
     // The picture as an image in a rectangle of its size, bitmap-filled.
     TFlashShape* AddPicture(const std::string& File, int Width, int Height);
     void PaintFrame(TGIFSubImage& Frame, TBitmap32& Target, int OffsetX, int OffsetY, bool KeepTransparent);
@@ -78,6 +107,7 @@ private:
     int JobNumber;
     std::uint8_t BgRed, BgGreen, BgBlue;
     std::function<std::string()> TempFolder;
+    bool Compact;
     std::vector<std::string> FFiles;
     std::vector<int> FShowCounts;
 };

@@ -26,6 +26,7 @@ TMainControls& TfrmMain::Prepare() {
     if (!C.ChB1) C.ChB1 = std::make_unique<TCheckBox>();
     if (!C.Image1) C.Image1 = std::make_unique<TPreviewImage>();
     if (!C.BPanel1) C.BPanel1 = std::make_unique<TPreviewBox>();
+    if (!C.CompactMovies1) C.CompactMovies1 = std::make_unique<TCheckBox>();
     if (!C.Window) {
         C.Window = std::make_unique<TWindowFrame>();
         C.Window->SetWidth(DesignWidth);
@@ -51,7 +52,8 @@ TfrmMain::TfrmMain(TPlatform& APlatform, TMainControls Controls)
       Window(*FControls.Window),
       ChB1(*FControls.ChB1),
       Image1(*FControls.Image1),
-      BPanel1(*FControls.BPanel1) {
+      BPanel1(*FControls.BPanel1),
+      CompactMovies1(*FControls.CompactMovies1) {
     // The window's design state: single mode, the default link text, the
     // Start button disabled, the progress bar hidden.
     RBSingle.SetChecked(true);
@@ -113,6 +115,13 @@ void TfrmMain::readini() {
     if (!Platform.DirectoryExists(OutputFolder)) OutputFolder = ProgramFolder();
     JamPathLabel1.SetText(OutputFolder);
     if (!LastDir.empty() && Platform.DirectoryExists(LastDir)) FTree.SetSelectedFolder(LastDir);
+    // The movie options: off when missing or not a number.
+    auto ReadFlag = [&Key](const char* Name) {
+        std::int32_t Flag = 0;
+        return Key->ReadInteger(Name, Flag) && Flag != 0;
+    };
+    Options.Compact = ReadFlag("Compact");
+    CompactMovies1.SetChecked(Options.Compact);
     // The window rectangle; reading stops at the first value missing, and
     // the window then goes to the top-left corner.
     std::int32_t V = 0;
@@ -132,6 +141,7 @@ void TfrmMain::writeini() {
     if (!Key) return;
     Key->WriteString("LastDir", LastDir);
     Key->WriteString("OutputFolder", OutputFolder);
+    Key->WriteInteger("Compact", Options.Compact ? 1 : 0);
     Key->WriteInteger("L", Window.Left());
     Key->WriteInteger("T", Window.Top());
     Key->WriteInteger("W", Window.Width());
@@ -151,6 +161,8 @@ void TfrmMain::btnSelectFolderClick() {
 }
 
 void TfrmMain::TBItem1Click() { Platform.ShowHelp(HelpFile, 11); }
+
+void TfrmMain::MovieOptionsClick() { Options.Compact = CompactMovies1.Checked(); }
 
 // ------------------------------------------------------------ runs
 

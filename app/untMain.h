@@ -10,11 +10,20 @@
 
 #include "Platform.h"
 #include "Preview.h"
+#include "Streams.h"
 
 namespace anivert {
 
 class TGIFImage;
 class TFlashMovie;
+
+// Choices beyond the default movie: menu items of the window, options of
+// anivert-cli. With every choice off the movie is the default one.
+struct TMovieOptions {
+    // Colour-mapped bitmaps, in the flattened scheme only what changed,
+    // and a faster deflater: the same pictures in far fewer bytes.
+    bool Compact = false;
+};
 
 // The controls of the main window. The front end creates them (subclasses
 // bound to its widgets); missing ones are made as plain controls, and a
@@ -35,6 +44,8 @@ struct TMainControls {
     std::unique_ptr<TCheckBox> ChB1;
     std::unique_ptr<TPreviewImage> Image1;
     std::unique_ptr<TPreviewBox> BPanel1;
+    // The check items of the movie options menu.
+    std::unique_ptr<TCheckBox> CompactMovies1;
 };
 
 class TfrmMain {
@@ -49,6 +60,8 @@ public:
     static constexpr const char* MutexName = "Anivert";
     static constexpr const char* HelpFileName = "Anivert.hlp";
     static constexpr const char* DefaultURL = "http://";
+    // The deflater of compact movies' bitmaps.
+    static constexpr TDeflateSettings CompactDeflate{TDeflater::Libdeflate, 5};
     // The window's design size (client 784 x 384 and its frame).
     static constexpr std::int32_t DesignWidth = 800;
     static constexpr std::int32_t DesignHeight = 440;
@@ -76,6 +89,7 @@ public:
     TCheckBox& ChB1;
     TPreviewImage& Image1;
     TPreviewBox& BPanel1;
+    TCheckBox& CompactMovies1;
 
     // State.
     std::string OutputFolder;
@@ -93,6 +107,8 @@ public:
     bool FirstFrameTransparent = false;
     // Single mode writes and opens the test page after a conversion.
     bool WriteTestPage = true;
+    // Saved with the settings ("Compact"); the menu's check items show them.
+    TMovieOptions Options;
     // The counts of the last folder run.
     int RunConverted = 0;
     int RunNotConverted = 0;
@@ -105,6 +121,8 @@ public:
     void FTreeChange();
     void btnSelectFolderClick();
     void TBItem1Click();
+    // A check item of the movie options menu changed.
+    void MovieOptionsClick();
 
     // Runs.
     void btnStartClick();

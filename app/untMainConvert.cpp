@@ -1,6 +1,8 @@
 // The conversion job of the main window: one GIF file into one movie.
+#include <algorithm>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
 #include "Bitmap32.h"
 #include "FlashObjects.h"
@@ -94,7 +96,9 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
         TBusyScope Busy(*this, Single);
         Platform.ProcessMessages();
 
-        // 8. Loading; any error marks the job failed.
+        // 8. Loading; any error marks the job failed. Compact movies are
+        // made on every core, the decoding of the frames included.
+        if (Options.Compact) Gif.DecodeThreads = std::max(1u, std::thread::hardware_concurrency());
         try {
             Gif.LoadFile(GifPath);
         } catch (const std::exception&) {
@@ -105,7 +109,9 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
             // One map for all frames, when that loses no colour: frames
             // with more colours together keep their own maps, as every
             // frame becomes a picture of its own colours anyway.
-            if (Gif.Images.Count() > 1 && TFrameComposition::ColoursFitOneMap(Gif)) Gif.OptimizeColorMaps();
+            // (Compact movies take every frame's own colours.)
+            if (!Options.Compact && Gif.Images.Count() > 1 && TFrameComposition::ColoursFitOneMap(Gif))
+                Gif.OptimizeColorMaps();
             Width = Gif.Width();
             Height = Gif.Height();
             TFlashMovie Movie(0, 0, Width * 20, Height * 20, 24.0f, false);
@@ -116,6 +122,7 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
             // Frame pictures are packed on all cores while the next frames
             // are composed.
             Movie.PackImagesInBackground();
+            if (Options.Compact) Movie.ImageDeflate = CompactDeflate;
             // Without a global map there is no background colour; it only
             // colours pixels that are transparent anyway.
             const TColor Background = Gif.GlobalColorMap().Count() > 0 ? Gif.BackgroundColor() : 0;
@@ -128,7 +135,7 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
                                               static_cast<std::uint8_t>(Red(Background)),
                                               static_cast<std::uint8_t>(Green(Background)),
                                               static_cast<std::uint8_t>(Blue(Background)),
-                                              [this] { return GetDir("temp"); });
+                                              [this] { return GetDir("temp"); }, Options.Compact);
                 Composition.Run();
                 FirstFrameTransparent = Composition.FirstFrameTransparent;
             }

@@ -42,6 +42,9 @@ void Usage(std::ostream& Out) {
            "                     (single files only)\n"
            "      --test-page    write a test page (NAME.html) beside each movie\n"
            "  -n, --no-overwrite keep existing movies (single files)\n"
+           "      --compact      compact movies: the same pictures in far fewer bytes\n"
+           "                     (colour-mapped bitmaps, only what changed between\n"
+           "                     frames, a faster deflater)\n"
            "      --folder DIR   folder mode\n"
            "  -q, --quiet        print errors only\n"
            "  -h, --help         this text\n"
@@ -151,6 +154,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> Files;
     std::string Output, Url, Folder;
     bool TestPage = false, Overwrite = true, Quiet = false, FolderMode = false;
+    TMovieOptions Options;
     for (int I = 1; I < argc; ++I) {
         const std::string A = argv[I];
         auto Value = [&](const char* Name) -> std::optional<std::string> {
@@ -183,6 +187,8 @@ int main(int argc, char** argv) {
             TestPage = true;
         } else if (A == "-n" || A == "--no-overwrite") {
             Overwrite = false;
+        } else if (A == "--compact") {
+            Options.Compact = true;
         } else if (A == "-q" || A == "--quiet") {
             Quiet = true;
         } else if (A.size() > 1 && A[0] == '-') {
@@ -215,6 +221,7 @@ int main(int argc, char** argv) {
     TfrmMain Form(Platform, std::move(Controls));
     Platform.Form = &Form;
     Form.WriteTestPage = TestPage;
+    Form.Options = Options;
     std::signal(SIGINT, OnInterrupt);
 
     if (FolderMode) {

@@ -72,6 +72,7 @@ TMainWindow::TMainWindow(TPlatform& Platform) {
     C.ChB1 = std::make_unique<TQtCheckBox>(ChB1);
     C.Image1 = std::make_unique<TQtPreviewImage>(Image1);
     C.BPanel1 = std::make_unique<TQtPreviewBox>(BPanel1);
+    C.CompactMovies1 = std::make_unique<TQtMenuCheck>(CompactMovies1);
     FForm = std::make_unique<TfrmMain>(Platform, std::move(C));
     Wire();
     qApp->installEventFilter(this);
@@ -99,6 +100,15 @@ void TMainWindow::Build() {
     addAction(TBItem1);
     About1 = Menu->addAction(QStringLiteral("About Anivert..."));
     TBSubmenuItem1->setMenu(Menu);
+
+    TBSubmenuItem2 = new QToolButton(FClient);
+    TBSubmenuItem2->setText(QStringLiteral("Options"));
+    TBSubmenuItem2->setPopupMode(QToolButton::InstantPopup);
+    TBSubmenuItem2->setAutoRaise(true);
+    auto* Options = new QMenu(TBSubmenuItem2);
+    CompactMovies1 = Options->addAction(QStringLiteral("Compact movies"));
+    CompactMovies1->setCheckable(true);
+    TBSubmenuItem2->setMenu(Options);
 
     FTree = new QTreeWidget(FClient);
     LV1 = new QListWidget(FClient);
@@ -184,6 +194,7 @@ void TMainWindow::LayOut() {
     const int DX = std::max(0, FClient->width() - ClientWidth);
     const int DY = std::max(0, FClient->height() - ClientHeight);
     TBSubmenuItem1->setGeometry(0, 0, 48, 20);
+    TBSubmenuItem2->setGeometry(48, 0, 64, 20);
     FTree->setGeometry(8, 24, 201 + DX, 169 + DY);
     LV1->setGeometry(220 + DX, 24, 201, 301 + DY);
     CB1->setGeometry(220 + DX, 334 + DY, 201, 21);
@@ -216,6 +227,7 @@ void TMainWindow::Wire() {
     connect(btnSelectFolder, &QPushButton::clicked, this, [&F] { F.btnSelectFolderClick(); });
     connect(TBItem1, &QAction::triggered, this, [&F] { F.TBItem1Click(); });
     connect(About1, &QAction::triggered, this, [&F] { F.About1Click(); });
+    connect(CompactMovies1, &QAction::toggled, this, [&F](bool) { F.MovieOptionsClick(); });
     connect(ChB1, &QCheckBox::toggled, this, [&F](bool) { F.ChB1Click(); });
     connect(LV1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [&F](const QItemSelection& Selected, const QItemSelection& Deselected) {

@@ -44,6 +44,9 @@ public:
     QToolButton* TBSubmenuItem1 = nullptr;
     QAction* TBItem1 = nullptr;
     QAction* About1 = nullptr;
+    // The movie options menu, beside Help.
+    QToolButton* TBSubmenuItem2 = nullptr;
+    QAction* CompactMovies1 = nullptr;
     QTreeWidget* FTree = nullptr;
     QListWidget* LV1 = nullptr;
     QComboBox* CB1 = nullptr;

@@ -1,5 +1,6 @@
 #include "QtControls.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
@@ -34,6 +35,11 @@ void TQtRadioButton::SetChecked(bool Value) {
 }
 
 TQtCheckBox::TQtCheckBox(QCheckBox* Box) : TQtControl(Box) {}
+
+bool TQtMenuCheck::Enabled() const { return FAction->isEnabled(); }
+void TQtMenuCheck::SetEnabled(bool Value) { FAction->setEnabled(Value); }
+bool TQtMenuCheck::Checked() const { return FAction->isChecked(); }
+void TQtMenuCheck::SetChecked(bool Value) { FAction->setChecked(Value); }
 bool TQtCheckBox::Checked() const { return static_cast<QCheckBox*>(FWidget)->isChecked(); }
 void TQtCheckBox::SetChecked(bool Value) { static_cast<QCheckBox*>(FWidget)->setChecked(Value); }
 

@@ -16,6 +16,7 @@
 #include "Preview.h"
 
 class QAbstractButton;
+class QAction;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -65,6 +66,19 @@ public:
     explicit TQtCheckBox(QCheckBox* Box);
     bool Checked() const override;
     void SetChecked(bool Value) override;
+};
+
+// A checkable menu item.
+class TQtMenuCheck : public TCheckBox {
+public:
+    explicit TQtMenuCheck(QAction* Action) : FAction(Action) {}
+    bool Enabled() const override;
+    void SetEnabled(bool Value) override;
+    bool Checked() const override;
+    void SetChecked(bool Value) override;
+
+private:
+    QAction* FAction;
 };
 
 // Edits, labels and status panes.

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "FrameComposition.h"
 #include "SWFConst.h"
 
 namespace anivert::test {
@@ -60,8 +61,12 @@ std::vector<std::string> CheckMovieAgainstGif(const std::string& GifPath, const 
             Ended = true;
             return;
         }
-        const std::size_t Differ = CountDifferences(R.Render(First), F.Picture);
+        int Deepest = 0;
+        const std::size_t Differ = CountDifferences(R.Render(First, &Deepest), F.Picture);
         if (Differ) Problems.push_back("GIF frame " + std::to_string(F.Index) + ": " + std::to_string(Differ) + " pixels differ");
+        // No point of the stage lies under more images than the layered scheme allows.
+        if (Deepest > TFrameComposition::MaxStack)
+            Problems.push_back("GIF frame " + std::to_string(F.Index) + ": " + std::to_string(Deepest) + " images stacked");
         // The frame stays unchanged for its whole run.
         if (R.Movie.DisplayLists[static_cast<std::size_t>(First + Count - 1)].size() !=
             R.Movie.DisplayLists[static_cast<std::size_t>(First)].size())

@@ -58,19 +58,23 @@ TMovieRenderer::TMovieRenderer(const std::string& File) {
                     B.ARGB[I] = (A << 24) | (P[1] << 16) | (P[2] << 8) | P[3];
                 }
             } else if (L->BitmapFormat == 3) {
+                // RGB entries, or premultiplied RGBA ones with alpha.
+                const std::size_t Entry = T.TagID == tagDefineBitsLossless2 ? 4 : 3;
                 const std::size_t Colours = L->BitmapColorTableSize + 1u;
                 const std::size_t Padded = (static_cast<std::size_t>(B.Width) + 3) / 4 * 4;
-                const auto Raw = Inflate(*L, Colours * 3 + Padded * B.Height);
+                const auto Raw = Inflate(*L, Colours * Entry + Padded * B.Height);
                 if (Raw.empty() && N) Problem("bitmap " + std::to_string(L->CharacterID) + ": bad colour-mapped data");
                 for (int Y = 0; Y < B.Height && !Raw.empty(); ++Y)
                     for (int X = 0; X < B.Width; ++X) {
-                        const std::size_t I = Raw[Colours * 3 + static_cast<std::size_t>(Y) * Padded + X];
+                        const std::size_t I = Raw[Colours * Entry + static_cast<std::size_t>(Y) * Padded + X];
                         if (I >= Colours) {
                             Problem("bitmap index past its table");
                             continue;
                         }
-                        B.ARGB[static_cast<std::size_t>(Y) * B.Width + X] =
-                            0xFF000000u | (Raw[I * 3] << 16) | (Raw[I * 3 + 1] << 8) | Raw[I * 3 + 2];
+                        const std::uint8_t* E = &Raw[I * Entry];
+                        const std::uint32_t A = Entry == 4 ? E[3] : 255;
+                        if (E[0] > A || E[1] > A || E[2] > A) Problem("colour table entry not premultiplied");
+                        B.ARGB[static_cast<std::size_t>(Y) * B.Width + X] = (A << 24) | (E[0] << 16) | (E[1] << 8) | E[2];
                     }
             } else {
                 Problem("bitmap format " + std::to_string(L->BitmapFormat));
@@ -133,9 +137,10 @@ TMovieRenderer::TMovieRenderer(const std::string& File) {
     if (static_cast<int>(Movie.DisplayLists.size()) != Movie.FrameCount) Problem("frame count differs from ShowFrame tags");
 }
 
-Canvas TMovieRenderer::Render(int Frame) const {
+Canvas TMovieRenderer::Render(int Frame, int* Deepest) const {
     const int W = Movie.Width, H = Movie.Height;
     std::vector<std::uint32_t> Stage(static_cast<std::size_t>(W) * H, 0);
+    std::vector<int> Covering(Deepest ? Stage.size() : 0, 0);
     for (const auto& [Depth, P] : Movie.DisplayLists.at(static_cast<std::size_t>(Frame))) {
         auto S = FShapes.find(P.Character);
         if (S == FShapes.end()) continue;  // buttons draw nothing
@@ -152,6 +157,7 @@ Canvas TMovieRenderer::Render(int Frame) const {
                 const double LX = (X + 0.5) * 20 - P.TX, LY = (Y + 0.5) * 20 - P.TY;
                 if (LX < Sh.Bounds.Left || LX >= Sh.Bounds.Right || LY < Sh.Bounds.Top || LY >= Sh.Bounds.Bottom)
                     continue;
+                if (Deepest) *Deepest = std::max(*Deepest, ++Covering[static_cast<std::size_t>(Y) * W + X]);
                 std::uint32_t C = Sh.SolidARGB;
                 if (B) {
                     const int U = std::clamp(static_cast<int>(std::floor((LX - Sh.FillTX) * 65536.0 / Sh.ScaleX)), 0,

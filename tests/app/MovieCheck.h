@@ -39,7 +39,8 @@ class TMovieRenderer {
 public:
     explicit TMovieRenderer(const std::string& File);
     TPlayedMovie Movie;
-    Canvas Render(int Frame) const;
+    // Deepest, when given, is the most images drawn over one pixel.
+    Canvas Render(int Frame, int* Deepest = nullptr) const;
 
 private:
     struct TBitmap {

@@ -24,6 +24,7 @@ TEST(Cli, UsageAndExitStatus) {
     EXPECT_EQ(RunCommand(Cli() + " --help", &Out), 0);
     EXPECT_NE(Out.find("Usage: anivert-cli"), std::string::npos);
     EXPECT_NE(Out.find("--folder DIR"), std::string::npos);
+    EXPECT_NE(Out.find("--compact"), std::string::npos);
     EXPECT_EQ(RunCommand(Cli(), &Out), 2);
     EXPECT_EQ(RunCommand(Cli() + " --bogus x.gif", &Out), 2);
     EXPECT_EQ(RunCommand(Cli() + " -o /no/such/folder x.gif", &Out), 2);
@@ -53,6 +54,10 @@ TEST(Cli, SingleFiles) {
     EXPECT_EQ(Out, "");
     EXPECT_GT(ReadFileBytes(D.File("out/a.swf")).size(), 1u);
     EXPECT_FALSE(fs::exists(D.File("out/a.html")));
+    // A compact movie shows the same, differently.
+    EXPECT_EQ(RunCommand(Cli() + " -q --compact " + D.File("a.gif"), &Out), 0) << Out;
+    EXPECT_TRUE(CheckMovieAgainstGif(D.File("a.gif"), D.File("a.swf")).empty());
+    EXPECT_NE(ReadFileBytes(D.File("a.swf")), ReadFileBytes(D.File("out/a.swf")));
 }
 
 TEST(Cli, FolderMode) {

@@ -324,3 +324,39 @@ TEST(ConvertJob, OneTemporaryFileAtATime) {
         EXPECT_TRUE(CheckMovieAgainstGif(Gif, J.Out + "m.swf").empty());
     }
 }
+
+// Compact movies of the flattened scheme: changes go on as layers, merged
+// when the stack would grow too deep, and a pixel that must become
+// transparent brings a new full picture in place of everything shown.
+TEST(ConvertJob, CompactMoviesLayerChangesAndStartAgainAtAHole) {
+    TJob J;
+    J.Form->Options.Compact = true;
+    // Thirty frames over the whole screen, each changing one of three
+    // pixels side by side: the layered scheme would stack thirty images.
+    std::vector<TFrameSpec> Dots;
+    for (int K = 0; K < 30; ++K) {
+        TFrameSpec F{0, 0, 8, 8, 10, 1, K > 0, true, 3};
+        F.Pixels.assign(64, K > 0 ? 3 : 0);
+        if (K > 0) F.Pixels[static_cast<std::size_t>(K % 3)] = static_cast<std::uint8_t>(1 + K / 3 % 2);
+        Dots.push_back(F);
+    }
+    const std::string D = J.Convert(MakeGif(8, 8, Dots), "dots.gif");
+    EXPECT_EQ(CheckMovieAgainstGif(J.PutFile("gifs", "dots.gif", MakeGif(8, 8, Dots)), D), std::vector<std::string>{});
+    TMovieRenderer RD(D);
+    for (const auto& List : RD.Movie.DisplayLists) EXPECT_LE(List.size(), std::size_t{TFrameComposition::MaxStack});
+    EXPECT_GT(CountOf(RD.Movie.Tags, tagRemoveObject), 0);  // layers were merged
+    EXPECT_EQ(RD.Movie.DisplayLists.back().count(0), 1u);   // over the first picture, which stays
+
+    // An opaque picture, a square on it cleared to the background, then a
+    // frame elsewhere: the hole needs a new full picture.
+    const std::vector<TFrameSpec> Hole = {{0, 0, 8, 8, 10, 1}, {0, 0, 2, 2, 10, 2, false, true, 2}, {7, 7, 1, 1, 10, 1}};
+    const std::string H = J.Convert(MakeGif(8, 8, Hole), "hole.gif");
+    EXPECT_EQ(CheckMovieAgainstGif(J.PutFile("gifs", "hole.gif", MakeGif(8, 8, Hole)), H), std::vector<std::string>{});
+    TMovieRenderer RH(H);
+    ASSERT_EQ(RH.Movie.DisplayLists.size(), 6u);
+    EXPECT_EQ(RH.Movie.DisplayLists[2].size(), 2u);  // the picture and the red square over it
+    EXPECT_EQ(RH.Movie.DisplayLists[4].size(), 1u);  // a new picture in their place
+    EXPECT_EQ(CountOf(RH.Movie.Tags, tagRemoveObject), 2);
+    EXPECT_EQ(CountOf(RH.Movie.Tags, tagDefineBitsLossless), 2);   // opaque: the picture and the square
+    EXPECT_EQ(CountOf(RH.Movie.Tags, tagDefineBitsLossless2), 1);  // the new one, with its hole
+}

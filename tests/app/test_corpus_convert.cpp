@@ -1,6 +1,7 @@
-// Every GIF of the shared corpus through the whole converter: each converts
-// (or fails to load where the decoder refuses it), leaves no temporary file,
-// and its movie shows, frame by frame, what the GIF rules show.
+// Every GIF of the shared corpus through the whole converter, as a default
+// and as a compact movie: each converts (or fails to load where the decoder
+// refuses it), leaves no temporary file, and its movie shows, frame by
+// frame, what the GIF rules show.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,19 +15,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string TestName(const testing::TestParamInfo<std::string>& Info) {
-    std::string N = Info.param.substr(0, Info.param.size() - 4);
+using TParam = std::tuple<std::string, bool>;
+
+std::string TestName(const testing::TestParamInfo<TParam>& Info) {
+    const std::string& File = std::get<0>(Info.param);
+    std::string N = File.substr(0, File.size() - 4);
     for (char& C : N)
         if (!std::isalnum(static_cast<unsigned char>(C))) C = '_';
-    return N;
+    return N + (std::get<1>(Info.param) ? "_compact" : "");
 }
 
-class CorpusConversion : public testing::TestWithParam<std::string> {};
+class CorpusConversion : public testing::TestWithParam<TParam> {};
 
 }  // namespace
 
 TEST_P(CorpusConversion, MovieShowsWhatTheGifShows) {
-    const std::string Gif = CorpusDir() + "/gifs/" + GetParam();
+    const auto& [Name, Compact] = GetParam();
+    const std::string Gif = CorpusDir() + "/gifs/" + Name;
     TGIFImage Probe;
     bool Loads = true;
     try {
@@ -38,9 +43,10 @@ TEST_P(CorpusConversion, MovieShowsWhatTheGifShows) {
     W.Form->OutputFolder = W.Platform.Folder("out");
     W.Form->RBSingle.SetChecked(false);
     W.Form->RBFolder.SetChecked(true);
+    W.Form->Options.Compact = Compact;
     const bool Converted = W.Form->ConvertNow(Gif, "");
     EXPECT_TRUE(W.Platform.TempFiles().empty());
-    const std::string Swf = W.Platform.Folder("out") + ChangeFileExt(GetParam(), ".swf");
+    const std::string Swf = W.Platform.Folder("out") + ChangeFileExt(Name, ".swf");
     if (!Loads) {
         EXPECT_FALSE(Converted);
         EXPECT_FALSE(fs::exists(Swf));
@@ -51,4 +57,5 @@ TEST_P(CorpusConversion, MovieShowsWhatTheGifShows) {
     for (std::size_t I = 0; I < Problems.size() && I < 5; ++I) ADD_FAILURE() << Problems[I];
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, CorpusConversion, testing::ValuesIn(CorpusFiles()), TestName);
+INSTANTIATE_TEST_SUITE_P(Corpus, CorpusConversion, testing::Combine(testing::ValuesIn(CorpusFiles()), testing::Bool()),
+                         TestName);

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QToolButton>
 #include <QTest>
 #include <QTimer>
 
@@ -195,6 +196,7 @@ TEST(DesktopWindow, SettingsAreReadAtStartAndSavedOnClose) {
         S.setValue(QStringLiteral("T"), 30);
         // "W" is missing: reading stops there and the window goes to the corner.
         S.setValue(QStringLiteral("H"), 500);
+        S.setValue(QStringLiteral("Compact"), 1);
     }
     TQtPlatform Platform;
     auto Window = std::make_unique<TMainWindow>(Platform);
@@ -204,6 +206,13 @@ TEST(DesktopWindow, SettingsAreReadAtStartAndSavedOnClose) {
     EXPECT_EQ(Window->x(), 0);
     EXPECT_EQ(Window->y(), 0);
     EXPECT_EQ(Window->height(), TMainWindow::ClientHeight);
+    // The movie options menu beside Help shows the stored choice; the
+    // user's change reaches the logic and the store.
+    EXPECT_EQ(Window->TBSubmenuItem2->geometry().left(), Window->TBSubmenuItem1->geometry().right() + 1);
+    EXPECT_TRUE(Window->CompactMovies1->isChecked());
+    EXPECT_TRUE(Window->Form().Options.Compact);
+    Window->CompactMovies1->trigger();
+    EXPECT_FALSE(Window->Form().Options.Compact);
     Window->show();
     Window->resize(900, 450);
     Window->Form().OutputFolder = D.Path();
@@ -213,6 +222,7 @@ TEST(DesktopWindow, SettingsAreReadAtStartAndSavedOnClose) {
     EXPECT_EQ(S.value(QStringLiteral("OutputFolder")).toString().toStdString(), D.Path());
     EXPECT_EQ(S.value(QStringLiteral("W")).toInt(), 900);
     EXPECT_EQ(S.value(QStringLiteral("H")).toInt(), 450);
+    EXPECT_EQ(S.value(QStringLiteral("Compact")).toInt(), 0);
 }
 
 TEST(DesktopProgram, CommandLineModeConvertsWithoutADisplayOrSettings) {
