@@ -10,8 +10,13 @@
 // test makes itself, ImageMagick's coalesced frames. The length of every run
 // is checked against the GIF's delays.
 //
+// With --mode compact the movies are compact ones (anivert-cli --compact),
+// and --runs-of DIR compares their runs of frames with the movies of the
+// same names in DIR (the default ones): the same GIF frames on the same
+// movie frames.
+//
 //   node e2e.mjs --cli PATH --gifdump PATH --work DIR [--corpus DIR] [--selfmade DIR]
-//                [--only NAME] [--max-frames N]
+//                [--mode default|compact] [--runs-of DIR] [--only NAME] [--max-frames N]
 import fs from 'node:fs';
 import path from 'node:path';
 import { execFileSync, spawnSync } from 'node:child_process';
@@ -41,6 +46,9 @@ const RULES = {
   'wuffs_zero-width-frame.gif':
     'a zero-width frame takes the logical screen\'s size (the decoder\'s rule); Chromium draws nothing',
 };
+
+// The converter's options for each kind of movie.
+const MODES = { default: [], compact: ['--compact'] };
 
 function args() {
   const o = {};
@@ -163,6 +171,10 @@ async function main() {
     for (const n of fs.readdirSync(o.selfmade).filter(n => n.endsWith('.gif')).sort())
       jobs.push({ name: n, gif: path.join(o.selfmade, n), refs: path.join(o.selfmade, n.slice(0, -4)), kind: 'selfmade' });
   const selected = o.only ? jobs.filter(j => j.name === o.only || j.name.startsWith(o.only)) : jobs;
+  const mode = o.mode || 'default';
+  if (!MODES[mode]) throw new Error('unknown mode ' + mode);
+  const modeArgs = MODES[mode];
+  console.log(`== ${mode} movies`);
 
   const report = { judged: 0, frames: 0, failed: [], unjudged: [], rules: [], refused: 0, sampled: [] };
   const fail = (j, why) => { report.failed.push(`${j.name}: ${why}`); console.log(`FAIL ${j.name}: ${why}`); };
@@ -173,7 +185,7 @@ async function main() {
       const info = gifFrames(o.gifdump, j.gif);
       const swfPath = path.join(o.work, j.name.slice(0, -4) + '.swf');
       fs.rmSync(swfPath, { force: true });
-      const conv = spawnSync(o.cli, ['-q', '-o', o.work, j.gif], { encoding: 'latin1' });
+      const conv = spawnSync(o.cli, ['-q', ...modeArgs, '-o', o.work, j.gif], { encoding: 'latin1' });
       if (!info.ok) {
         // A file the decoder refuses makes no movie.
         if (conv.status !== 1 || fs.existsSync(swfPath)) fail(j, 'refused by the decoder but converted');
@@ -186,6 +198,12 @@ async function main() {
       const shown = info.frames.filter(f => !f.empty);
       const runs = showRuns(swf);
       if (runs.length !== shown.length) { fail(j, `${runs.length} runs of frames for ${shown.length} GIF frames`); continue; }
+      if (o['runs-of']) {
+        const other = path.join(o['runs-of'], path.basename(swfPath));
+        if (!fs.existsSync(other)) fail(j, 'no movie to compare the runs with');
+        else if (JSON.stringify(showRuns(parseSwf(fs.readFileSync(other)))) !== JSON.stringify(runs))
+          fail(j, `runs of frames differ from ${other}`);
+      }
       // Timing: a GIF frame shows for delay / 4 movie frames (halves to even), at least one; ten without a delay.
       const manifest = delays.get(j.name);
       for (let i = 0; i < shown.length; i++) {

@@ -3,13 +3,14 @@
 // asks the browser to open the URL in a new window when it is clicked
 // anywhere on the stage (corners included); a movie without a link does
 // nothing on a click. The page records window.open instead of opening.
+// Default and compact movies alike; the link's tags are the same in both.
 //
 //   node link.mjs --cli PATH/anivert-cli --gif FILE.gif --work DIR
 // Ends with "N passed, N failed".
 import fs from 'node:fs';
 import path from 'node:path';
 import { execFileSync } from 'node:child_process';
-import { loadMovie, openSession, closeSession, badMessages, cleanMessage } from './render.mjs';
+import { parseSwf, loadMovie, openSession, closeSession, badMessages, cleanMessage } from './render.mjs';
 
 const args = process.argv.slice(2);
 const opt = name => { const i = args.indexOf(name); return i >= 0 ? args[i + 1] : undefined; };
@@ -55,22 +56,37 @@ async function clickAt(s, x, y) {
   return [];
 }
 
+// The link's tags (the button, its shape and its placement), which come
+// before the first frame's bitmap.
+const linkTags = file => {
+  const swf = parseSwf(fs.readFileSync(file));
+  const first = swf.tags.findIndex(t => t.code === 20 || t.code === 36);
+  return Buffer.concat(swf.tags.slice(0, first).map(t => swf.body.subarray(t.start, t.end))).toString('hex');
+};
+
 const session = await openSession();
 try {
-  const linked = await load(session, convert('linked', ['--url', URL_TEXT]));
-  const { w, h } = linked;
-  const points = [[w / 2, h / 2], [0.5, 0.5], [w - 0.5, 0.5], [0.5, h - 0.5], [w - 0.5, h - 0.5]];
-  for (const [x, y] of points) {
-    const opened = await clickAt(session, x, y);
-    check(opened.length === 1 && opened[0][0] === URL_TEXT && opened[0][1] === '_blank',
-      `click at (${x}, ${y}) of the linked ${w}x${h} movie opens the URL in a new window: ${JSON.stringify(opened)}`);
-  }
-  const bad = badMessages(linked.messages());
-  check(bad.length === 0, `the linked movie plays without errors${bad.length ? ': ' + bad.map(cleanMessage).join('; ') : ''}`);
+  const files = {};
+  for (const [mode, extra] of [['default', []], ['compact', ['--compact']]]) {
+    const file = convert(`linked-${mode}`, ['--url', URL_TEXT, ...extra]);
+    files[mode] = file;
+    const linked = await load(session, file);
+    const { w, h } = linked;
+    const points = [[w / 2, h / 2], [0.5, 0.5], [w - 0.5, 0.5], [0.5, h - 0.5], [w - 0.5, h - 0.5]];
+    for (const [x, y] of points) {
+      const opened = await clickAt(session, x, y);
+      check(opened.length === 1 && opened[0][0] === URL_TEXT && opened[0][1] === '_blank',
+        `${mode}: click at (${x}, ${y}) of the linked ${w}x${h} movie opens the URL in a new window: ${JSON.stringify(opened)}`);
+    }
+    const bad = badMessages(linked.messages());
+    check(bad.length === 0, `${mode}: the linked movie plays without errors${bad.length ? ': ' + bad.map(cleanMessage).join('; ') : ''}`);
 
-  await load(session, convert('plain', []));
-  const opened = await clickAt(session, w / 2, h / 2);
-  check(opened.length === 0, `a click on a movie without a link opens nothing: ${JSON.stringify(opened)}`);
+    await load(session, convert(`plain-${mode}`, extra));
+    const opened = await clickAt(session, w / 2, h / 2);
+    check(opened.length === 0, `${mode}: a click on a movie without a link opens nothing: ${JSON.stringify(opened)}`);
+  }
+  const a = linkTags(files.default), b = linkTags(files.compact);
+  check(a.length > 0 && a === b, `the link's button, shape and placement are the same bytes in both movies`);
 } finally {
   await closeSession(session);
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The end-to-end test: converts the corpus GIFs (when ../shared/corpus is
-# there) and the GIFs of selfmade/ with the converter of a build, plays every
-# movie in Ruffle inside headless Chromium and compares the frames; then
-# reads every movie with an independent SWF parser. Clicks on a linked movie
-# must ask the browser to open its URL.
+# there) and the GIFs of selfmade/ with the converter of a build, as default
+# and as compact movies, plays every movie in Ruffle inside headless
+# Chromium and compares the frames; then reads every movie with an
+# independent SWF parser. Clicks on a linked movie must ask the browser to
+# open its URL.
 #   bash tests/e2e/run.sh [BUILD_DIR]
 # Ends with "N passed, N failed" (files) and a non-zero status on failure.
 set -uo pipefail
@@ -18,10 +19,14 @@ cd "$here"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 corpus="$root/../shared/corpus"
-args=(--cli "$build/app/anivert-cli" --gifdump "$build/tools/gifdump" --work "$work" --selfmade "$here/selfmade")
+args=(--cli "$build/app/anivert-cli" --gifdump "$build/tools/gifdump" --selfmade "$here/selfmade")
 [ -d "$corpus/gifs" ] && args+=(--corpus "$corpus")
-node e2e.mjs "${args[@]}"
-status=$?
+status=0
+# Default movies, then compact ones, whose runs of frames must be the
+# default movies' runs.
+mkdir -p "$work/default" "$work/compact"
+node e2e.mjs "${args[@]}" --work "$work/default" || status=1
+node e2e.mjs "${args[@]}" --work "$work/compact" --mode compact --runs-of "$work/default" || status=1
 echo "== the link of a movie"
 mkdir -p "$work/link"
 node link.mjs --cli "$build/app/anivert-cli" --gif "$here/selfmade/disposals.gif" --work "$work/link" || status=1
@@ -29,6 +34,6 @@ echo "== sprites, clip actions and sounds"
 mkdir -p "$work/tags"
 node player-tags.mjs --samples "$build/tools/swfsamples" --work "$work/tags" || status=1
 echo "== independent parser"
-/usr/bin/python3 check_yaswfp.py "$work"/*.swf "$work"/link/*/*.swf | tail -n 20
+/usr/bin/python3 check_yaswfp.py "$work"/default/*.swf "$work"/compact/*.swf "$work"/link/*/*.swf | tail -n 20
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 exit $status
