@@ -1,16 +1,19 @@
 // The conversion benchmark: converts a fixed set of GIF files with
-// anivert-cli and reports, per file, our wall time, peak memory and movie
-// size; beside them ffmpeg's conversion of the same GIF into an SWF (lossy
-// video, no transparency) and the floor of our design measured in the same
-// run: decoding the GIF with giflib and deflating every frame's pixels
-// (32 bits each, the frame's rectangle) with zlib at the default level.
+// anivert-cli, as default and as compact movies, and reports, per file, our
+// wall time, peak memory and movie size; beside them ffmpeg's conversion of
+// the same GIF into an SWF (lossy video, no transparency) and the floor of
+// the default design measured in the same run: decoding the GIF with giflib
+// and deflating every frame's pixels (32 bits each, the frame's rectangle)
+// with zlib at the default level. Then the sizes of both kinds of movie of
+// every corpus GIF that converts, against the GIF files.
 //
 //   bench_convert --cli build/app/anivert-cli [--corpus DIR] [--runs N]
 //                 [--results FILE] [--only NAME]
 //   bench_convert --generate DIR   (writes the generated GIFs into DIR, for profiling)
 //
 // Times are the best of N runs (default 3); memory is the largest peak
-// resident set of the child processes.
+// resident set of the child processes. The memory bound of compact movies
+// is twice the decoded GIF's pixel indices plus 64 MiB.
 #include <gif_lib.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -119,6 +122,7 @@ struct TFloor {
     std::uintmax_t Size = 0;  // the deflated pixels of every frame
     int Frames = 0;
     int Width = 0, Height = 0;
+    std::uintmax_t Indices = 0;  // the decoded frames' pixel indices
 };
 
 TFloor FloorOnce(const std::string& Path) {
@@ -144,6 +148,7 @@ TFloor FloorOnce(const std::string& Path) {
         DGifSavedExtensionToGCB(Gif, I, &Gcb);
         const std::size_t Count = static_cast<std::size_t>(Image.ImageDesc.Width) * Image.ImageDesc.Height;
         if (!Image.RasterBits || Count == 0) continue;
+        F.Indices += Count;
         Pixels.resize(Count * 4);
         for (std::size_t P = 0; P < Count; ++P) {
             const int Index = Image.RasterBits[P];
@@ -322,7 +327,8 @@ std::string Kib(std::uintmax_t Bytes) { return Fixed(static_cast<double>(Bytes) 
 struct TRow {
     std::string Name;
     std::string Shape;  // WxH, frames
-    TRun Ours, Ffmpeg;
+    std::uintmax_t GifSize = 0;
+    TRun Ours, Compact, Ffmpeg;
     TFloor Floor;
 };
 
@@ -337,7 +343,17 @@ std::string CpuName() {
     return "unknown";
 }
 
-std::string Report(const std::vector<TRow>& Rows, int Runs) {
+std::string Ratio(bool Ok, double A, double B) { return Ok && B > 0 ? Fixed(A / B, 2) : "-"; }
+
+// Sizes of every corpus GIF's movies, both kinds, against the GIF files.
+struct TSizes {
+    int Files = 0, Failed = 0;
+    std::uintmax_t Gif = 0, Default = 0, Compact = 0;
+    // Files of 2 KiB or more whose compact movie passes 1.5 times the GIF.
+    std::vector<std::string> Over;
+};
+
+std::string Report(const std::vector<TRow>& Rows, const TSizes& Sizes, int Runs) {
     std::ostringstream S;
     const std::time_t Now = std::time(nullptr);
     char Date[64];
@@ -345,46 +361,99 @@ std::string Report(const std::vector<TRow>& Rows, int Runs) {
     S << "# Conversion benchmark\n\n"
       << "Run on " << Date << ", " << CpuName() << ", " << sysconf(_SC_NPROCESSORS_ONLN)
       << " cores; best of " << Runs << " runs per figure.\n\n"
-      << "- ours: `anivert-cli` converting the GIF into a movie (wall time, peak RSS of the process, movie size)\n"
+      << "- default, compact: `anivert-cli` and `anivert-cli --compact` converting the GIF into a movie "
+         "(wall time, peak RSS of the process, movie size)\n"
+      << "- bound: the memory goal of compact movies, twice the decoded GIF's pixel indices plus 64 MiB\n"
       << "- floor: giflib `DGifSlurp` plus zlib `compress2` at the default level of each frame's pixels "
-         "(32 bits, the frame's rectangle), in one thread\n"
+         "(32 bits, the frame's rectangle), in one thread: the floor of the default movie's design\n"
       << "- ffmpeg: `ffmpeg -i x.gif x.swf` (lossy video, no transparency)\n\n"
-      << "| file | screen, frames | ours s | peak MiB | movie KiB | floor s | floor KiB | ffmpeg s | ffmpeg KiB "
-         "| ours/floor | ours/ffmpeg |\n"
-      << "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
-    double OursTotal = 0, FloorTotal = 0, FfmpegTotal = 0;
-    for (const auto& R : Rows) {
-        S << "| " << R.Name << " | " << R.Shape << " | ";
-        if (R.Ours.Ok)
-            S << Fixed(R.Ours.Seconds, 3) << " | " << Fixed(R.Ours.PeakKiB / 1024.0, 1) << " | " << Kib(R.Ours.Size);
-        else
-            S << "failed | | ";
-        S << " | ";
-        if (R.Floor.Ok)
-            S << Fixed(R.Floor.Seconds, 3) << " | " << Kib(R.Floor.Size);
+      << "| file | screen, frames | GIF KiB | default s | default MiB | default KiB | compact s | compact MiB "
+         "| bound MiB | compact KiB | compact/GIF | floor s | ffmpeg s | ffmpeg KiB | compact/ffmpeg s |\n"
+      << "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+    double Totals[4] = {0, 0, 0, 0};  // default, compact, floor, ffmpeg
+    std::uintmax_t GifTotal = 0, CompactTotal = 0;
+    auto Run = [&S](const TRun& R) {
+        if (R.Ok)
+            S << Fixed(R.Seconds, 3) << " | " << Fixed(R.PeakKiB / 1024.0, 1);
         else
             S << "failed | ";
-        S << " | ";
+    };
+    for (const auto& R : Rows) {
+        const double Bound = 2.0 * static_cast<double>(R.Floor.Indices) / (1024 * 1024) + 64;
+        S << "| " << R.Name << " | " << R.Shape << " | " << Kib(R.GifSize) << " | ";
+        Run(R.Ours);
+        S << " | " << (R.Ours.Ok ? Kib(R.Ours.Size) : "") << " | ";
+        Run(R.Compact);
+        S << " | " << (R.Floor.Ok ? Fixed(Bound, 1) : "-") << " | " << (R.Compact.Ok ? Kib(R.Compact.Size) : "")
+          << " | " << Ratio(R.Compact.Ok, static_cast<double>(R.Compact.Size), static_cast<double>(R.GifSize))
+          << " | " << (R.Floor.Ok ? Fixed(R.Floor.Seconds, 3) : "failed") << " | ";
         if (R.Ffmpeg.Ok)
             S << Fixed(R.Ffmpeg.Seconds, 3) << " | " << Kib(R.Ffmpeg.Size);
         else
             S << "failed | ";
-        S << " | ";
-        S << (R.Ours.Ok && R.Floor.Ok && R.Floor.Seconds > 0 ? Fixed(R.Ours.Seconds / R.Floor.Seconds, 2) : "-");
-        S << " | ";
-        S << (R.Ours.Ok && R.Ffmpeg.Ok ? Fixed(R.Ours.Seconds / R.Ffmpeg.Seconds, 2) : "-");
-        S << " |\n";
-        if (R.Ours.Ok && R.Floor.Ok && R.Ffmpeg.Ok) {
-            OursTotal += R.Ours.Seconds;
-            FloorTotal += R.Floor.Seconds;
-            FfmpegTotal += R.Ffmpeg.Seconds;
+        S << " | " << Ratio(R.Compact.Ok && R.Ffmpeg.Ok, R.Compact.Seconds, R.Ffmpeg.Seconds) << " |\n";
+        if (R.Ours.Ok && R.Compact.Ok && R.Floor.Ok && R.Ffmpeg.Ok) {
+            Totals[0] += R.Ours.Seconds;
+            Totals[1] += R.Compact.Seconds;
+            Totals[2] += R.Floor.Seconds;
+            Totals[3] += R.Ffmpeg.Seconds;
+            GifTotal += R.GifSize;
+            CompactTotal += R.Compact.Size;
         }
     }
-    if (FloorTotal > 0 && FfmpegTotal > 0)
-        S << "| **all** | | " << Fixed(OursTotal, 3) << " | | | " << Fixed(FloorTotal, 3) << " | | "
-          << Fixed(FfmpegTotal, 3) << " | | " << Fixed(OursTotal / FloorTotal, 2) << " | "
-          << Fixed(OursTotal / FfmpegTotal, 2) << " |\n";
+    if (Totals[3] > 0)
+        S << "| **all** | | " << Kib(GifTotal) << " | " << Fixed(Totals[0], 3) << " | | | " << Fixed(Totals[1], 3)
+          << " | | | " << Kib(CompactTotal) << " | " << Ratio(true, static_cast<double>(CompactTotal), static_cast<double>(GifTotal))
+          << " | " << Fixed(Totals[2], 3) << " | " << Fixed(Totals[3], 3) << " | | "
+          << Ratio(true, Totals[1], Totals[3]) << " |\n";
+    if (Sizes.Files > 0) {
+        S << "\n## Every corpus GIF that converts\n\n"
+          << Sizes.Files << " files (" << Sizes.Failed << " more do not convert, as the decoder refuses them).\n\n"
+          << "| | bytes | / GIF |\n|---|---:|---:|\n"
+          << "| GIF files | " << Sizes.Gif << " | 1.00 |\n"
+          << "| default movies | " << Sizes.Default << " | "
+          << Ratio(true, static_cast<double>(Sizes.Default), static_cast<double>(Sizes.Gif)) << " |\n"
+          << "| compact movies | " << Sizes.Compact << " | "
+          << Ratio(true, static_cast<double>(Sizes.Compact), static_cast<double>(Sizes.Gif)) << " |\n\n";
+        if (Sizes.Over.empty())
+            S << "No compact movie of a GIF of 2 KiB or more passes 1.5 times its GIF.\n";
+        else {
+            S << "Compact movies of GIFs of 2 KiB or more that pass 1.5 times their GIF:\n\n";
+            for (const auto& O : Sizes.Over) S << "- " << O << "\n";
+        }
+    }
     return S.str();
+}
+
+// Converts every corpus GIF once in both ways and adds up the sizes.
+TSizes CorpusSizes(const std::string& Cli, const std::string& Corpus, const fs::path& Work) {
+    TSizes Z;
+    std::error_code Ec;
+    if (!fs::is_directory(Corpus, Ec)) return Z;
+    std::vector<fs::path> Gifs;
+    for (const auto& E : fs::directory_iterator(Corpus, Ec))
+        if (E.path().extension() == ".gif") Gifs.push_back(E.path());
+    std::sort(Gifs.begin(), Gifs.end());
+    const fs::path Out = Work / "sizes";
+    fs::create_directories(Out);
+    for (const auto& G : Gifs) {
+        const fs::path Swf = Out / (G.stem().string() + ".swf");
+        const TRun D = Measure({Cli, "-q", "-o", Out.string(), G.string()}, Swf, 1);
+        const TRun C = Measure({Cli, "-q", "--compact", "-o", Out.string(), G.string()}, Swf, 1);
+        if (!D.Ok || !C.Ok) {
+            ++Z.Failed;
+            continue;
+        }
+        const std::uintmax_t Size = fs::file_size(G, Ec);
+        ++Z.Files;
+        Z.Gif += Size;
+        Z.Default += D.Size;
+        Z.Compact += C.Size;
+        if (Size >= 2048 && C.Size * 2 > Size * 3)
+            Z.Over.push_back(G.stem().string() + ": " + Kib(Size) + " KiB, compact movie " + Kib(C.Size) + " KiB (" +
+                             Fixed(static_cast<double>(C.Size) / static_cast<double>(Size), 2) + " x)");
+    }
+    return Z;
 }
 
 }  // namespace
@@ -463,18 +532,27 @@ int main(int argc, char** argv) {
         Row.Floor = Floor(File.string(), Runs);
         Row.Shape = std::to_string(Row.Floor.Width) + "x" + std::to_string(Row.Floor.Height) + ", " +
                     std::to_string(Row.Floor.Frames);
+        Row.GifSize = fs::file_size(File);
         Row.Ours = Measure({Cli, "-q", "-o", Out.string(), File.string()}, Out / (Stem + ".swf"), Runs);
+        Row.Compact = Measure({Cli, "-q", "--compact", "-o", Out.string(), File.string()}, Out / (Stem + ".swf"), Runs);
         Row.Ffmpeg = Measure({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", File.string(),
                               (Out / (Stem + "-ffmpeg.swf")).string()},
                              Out / (Stem + "-ffmpeg.swf"), Runs);
-        std::cerr << " ours " << Fixed(Row.Ours.Seconds, 3) << " s, floor " << Fixed(Row.Floor.Seconds, 3)
-                  << " s, ffmpeg " << Fixed(Row.Ffmpeg.Seconds, 3) << " s\n";
+        std::cerr << " default " << Fixed(Row.Ours.Seconds, 3) << " s, compact " << Fixed(Row.Compact.Seconds, 3)
+                  << " s, floor " << Fixed(Row.Floor.Seconds, 3) << " s, ffmpeg " << Fixed(Row.Ffmpeg.Seconds, 3)
+                  << " s\n";
         Rows.push_back(Row);
+    }
+    TSizes Sizes;
+    if (Only.empty()) {
+        std::cerr << "the corpus's sizes ..." << std::flush;
+        Sizes = CorpusSizes(Cli, Corpus, Work);
+        std::cerr << " " << Sizes.Files << " files\n";
     }
     std::error_code Ec;
     fs::remove_all(Work, Ec);
 
-    const std::string Text = Report(Rows, Runs);
+    const std::string Text = Report(Rows, Sizes, Runs);
     std::cout << Text;
     if (!Results.empty()) {
         std::ofstream F(Results);
