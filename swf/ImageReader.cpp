@@ -34,7 +34,9 @@ void TBMPReader::SetFormat(std::int32_t AWidth, std::int32_t AHeight, std::uint1
     if (AHeight == INT32_MIN) throw EImageError("Invalid bitmap height");
     const std::int64_t Rows = AHeight < 0 ? -static_cast<std::int64_t>(AHeight) : AHeight;
     const std::int64_t StrideBytes = (static_cast<std::int64_t>(AWidth) * ABitCount + 31) / 32 * 4;
-    if (StrideBytes * Rows > MaxPixelMemory)
+    // Compared by division: the product of two fields read from a file
+    // may pass what 64 bits hold.
+    if (Rows > 0 && StrideBytes > MaxPixelMemory / Rows)
         throw EImageError("Bitmap of " + std::to_string(AWidth) + " x " + std::to_string(Rows) + " pixels at " +
                           std::to_string(ABitCount) + " bits is larger than " +
                           std::to_string(MaxPixelMemory >> 20) + " MiB");
