@@ -118,31 +118,91 @@ int TFrameComposition::ShowCount(const TGIFSubImage& Frame) {
 int TFrameComposition::MaxOverlap(const TGIFImage& Gif) {
     const int N = Gif.Images.Count();
     if (N <= 11) return N;
-    const int W = Gif.Width(), H = Gif.Height();
+    // A sweep down the screen: at each row where a frame starts or ends,
+    // the frames crossing the row add one over their columns, in a tree
+    // of column ranges that knows its largest count. The same counts as
+    // visiting every pixel, in time that grows with the number of frames
+    // only.
+    const TRect Screen{0, 0, Gif.Width(), Gif.Height()};
+    struct TEvent {
+        int Y, Delta, Left, Right;
+    };
+    std::vector<TEvent> Events;
+    std::vector<int> Columns;
+    for (const auto& F : Gif.Images) {
+        const TRect R = Intersect(F->FrameRect(), Screen);
+        if (R.IsEmpty()) continue;
+        Events.push_back({R.Top, 1, R.Left, R.Right});
+        Events.push_back({R.Bottom, -1, R.Left, R.Right});
+        Columns.push_back(R.Left);
+        Columns.push_back(R.Right);
+    }
+    if (Events.empty()) return 1;
+    std::sort(Columns.begin(), Columns.end());
+    Columns.erase(std::unique(Columns.begin(), Columns.end()), Columns.end());
+    // Frames ending at a row leave before those starting there come.
+    std::sort(Events.begin(), Events.end(),
+              [](const TEvent& A, const TEvent& B) { return A.Y != B.Y ? A.Y < B.Y : A.Delta < B.Delta; });
+    const std::size_t Cells = Columns.size() - 1;
+    std::size_t Size = 1;
+    while (Size < Cells) Size *= 2;
+    std::vector<int> Add(2 * Size, 0), Top(2 * Size, 0);
+    // Adds D over the cells [L, R) below node Node, which spans [NL, NR).
+    auto Update = [&](auto& Self, std::size_t Node, std::size_t NL, std::size_t NR, std::size_t L, std::size_t R,
+                      int D) -> void {
+        if (R <= NL || NR <= L) return;
+        if (L <= NL && NR <= R) {
+            Add[Node] += D;
+            Top[Node] += D;
+            return;
+        }
+        const std::size_t Mid = (NL + NR) / 2;
+        Self(Self, 2 * Node, NL, Mid, L, R, D);
+        Self(Self, 2 * Node + 1, Mid, NR, L, R, D);
+        Top[Node] = Add[Node] + std::max(Top[2 * Node], Top[2 * Node + 1]);
+    };
     int Max = 1;
-    // Row by row, the coverage of each pixel from the frames crossing the
-    // row: the same counts as visiting every pixel, in far fewer steps.
-    std::vector<int> Delta(static_cast<std::size_t>(W) + 1);
-    for (int Y = 0; Y < H; ++Y) {
-        std::fill(Delta.begin(), Delta.end(), 0);
-        bool Any = false;
-        for (const auto& F : Gif.Images) {
-            if (Y < F->Top() || Y >= F->Top() + F->Height()) continue;
-            const int L = std::clamp(F->Left(), 0, W), R = std::clamp(F->Left() + F->Width(), 0, W);
-            if (L >= R) continue;
-            ++Delta[static_cast<std::size_t>(L)];
-            --Delta[static_cast<std::size_t>(R)];
-            Any = true;
-        }
-        if (!Any) continue;
-        int C = 0;
-        for (int X = 0; X < W; ++X) {
-            C += Delta[static_cast<std::size_t>(X)];
-            if (C > Max) Max = C;
-            if (Max == N) return N;
-        }
+    for (const TEvent& E : Events) {
+        const auto L = static_cast<std::size_t>(std::lower_bound(Columns.begin(), Columns.end(), E.Left) - Columns.begin());
+        const auto R = static_cast<std::size_t>(std::lower_bound(Columns.begin(), Columns.end(), E.Right) - Columns.begin());
+        Update(Update, 1, 0, Size, L, R, E.Delta);
+        if (E.Delta > 0 && E.Y < Screen.Bottom) Max = std::max(Max, Top[1]);
+        if (Max == N) return N;
     }
     return Max;
+}
+
+std::string TFrameComposition::BudgetMessage(std::int64_t Pixels, std::int64_t MaxPixels) {
+    return "the movie would take " + std::to_string(Pixels) + " pixels of pictures, more than the " +
+           std::to_string(MaxPixels) + " a movie may take without being asked (--max-pixels raises it)";
+}
+
+std::int64_t TFrameComposition::PlannedPixels(const TGIFImage& Gif, bool Flattened) {
+    std::int64_t Pixels = 0;
+    for (const auto& F : Gif.Images) {
+        if (F->Empty()) continue;
+        Pixels += Flattened ? static_cast<std::int64_t>(Gif.Width()) * Gif.Height()
+                            : static_cast<std::int64_t>(F->Width()) * F->Height();
+    }
+    return Pixels;
+}
+
+std::string TFrameComposition::Refusal(const TGIFImage& Gif, bool Compact, std::int64_t MaxPixels) {
+    if (Gif.Images.Count() > 32767) return "the GIF has more frames than a movie can place (32767)";
+    // Compact movies count what they write as they go.
+    if (Compact) return std::string();
+    // Either scheme's figure may decide; the scheme is worked out only when
+    // they disagree.
+    const std::int64_t Layered = PlannedPixels(Gif, false), Flat = PlannedPixels(Gif, true);
+    if (std::max(Layered, Flat) <= MaxPixels) return std::string();
+    const bool Flattened = MaxOverlap(Gif) >= FlattenOverlap || !LayeredCanDispose(Gif);
+    const std::int64_t Planned = Flattened ? Flat : Layered;
+    return Planned > MaxPixels ? BudgetMessage(Planned, MaxPixels) : std::string();
+}
+
+void TFrameComposition::CountPixels(std::int64_t Pixels) {
+    PixelsWritten += Pixels;
+    if (PixelsWritten > MaxPixels) throw EWorkBudget(BudgetMessage(PixelsWritten, MaxPixels));
 }
 
 bool TFrameComposition::LayeredCanDispose(const TGIFImage& Gif) {
@@ -290,6 +350,12 @@ void TFrameComposition::Run() {
         MaxOverlapFound = MaxOverlap(Gif);
         Flattened = MaxOverlapFound >= FlattenOverlap || !LayeredCanDispose(Gif);
     }
+    // A salvaged frame that starts from a cleared screen is painted on the
+    // whole picture, which only the flattened scheme has; the optimiser
+    // does not know of it.
+    bool Clears = false;
+    for (const auto& F : Gif.Images) Clears = Clears || F->ClearsCanvas;
+    if (Clears) Flattened = true;
     FirstFrameTransparent = N > 0 && IsTransparent(Gif.Images[0]);
     // How long each frame shows is taken from the GIF as it was read: the
     // optimiser drops graphic control extensions it deems idle (delay 0)
@@ -302,7 +368,7 @@ void TFrameComposition::Run() {
     // changed themselves: the colour maps and frames stay as read.
     if (!Compact) {
         PrepareColorMaps();
-        if (N > 1) Optimize();
+        if (N > 1 && !Clears) Optimize();
     }
     FShowCounts.assign(static_cast<std::size_t>(Gif.Images.Count()), 1);
     int Survivor = -1;
@@ -322,6 +388,9 @@ void TFrameComposition::Run() {
     }
     // The optimiser may change bounds and disposals: check again.
     if (!Flattened && !LayeredCanDispose(Gif)) Flattened = true;
+    // The pictures of the default movie are known before they are made.
+    if (!Compact && PlannedPixels(Gif, Flattened) > MaxPixels)
+        throw EWorkBudget(BudgetMessage(PlannedPixels(Gif, Flattened), MaxPixels));
     if (Flattened) Compact ? RunCompactFlattened() : RunFlattened();
     else RunLayered();
 }
@@ -352,6 +421,7 @@ void TFrameComposition::PaintFrame(TGIFSubImage& Frame, TBitmap32& Target, int O
 }
 
 TFlashShape* TFrameComposition::AddPicture(const std::string& File, int Width, int Height) {
+    CountPixels(static_cast<std::int64_t>(Width) * Height);
     TFlashImage* Image = Movie.AddImage(File);
     TFlashShape* Shape = Movie.AddRectangle(0, 0, Width, Height);
     Shape->SetImageFill(Image, 1, 1.0f, 1.0f);
@@ -389,6 +459,7 @@ void TFrameComposition::RunFlattened() {
                 default: break;
             }
         }
+        if (F.ClearsCanvas) Surface.Fill(Clear);
         if (DisposalOf(F) == 3) StartOfPrev.Assign(Surface);
         PaintFrame(F, Surface, F.Left(), F.Top(), true);
         const std::string File = NextTempFile(K);
@@ -470,6 +541,7 @@ void TFrameComposition::RunLayered() {
 // ------------------------------------------------------------ compact movies
 
 TFlashShape* TFrameComposition::AddPicture(int Width, int Height, std::function<TLosslessPicture()> Make) {
+    CountPixels(static_cast<std::int64_t>(Width) * Height);
     TFlashImage* Image = Movie.AddImage(Width, Height, std::move(Make));
     TFlashShape* Shape = Movie.AddRectangle(0, 0, Width, Height);
     Shape->SetImageFill(Image, 1, 1.0f, 1.0f);
@@ -646,7 +718,8 @@ void TFrameComposition::RunCompactFlattened() {
             Changed = TRect{std::min(Changed.Left, X0), std::min(Changed.Top, Y), std::max(Changed.Right, X1), Y + 1};
             ChangedPixels += Count;
         };
-        if (PrevDisposal != 2 && PrevDisposal != 3) {
+        if (F.ClearsCanvas) Region = Screen;
+        if (PrevDisposal != 2 && PrevDisposal != 3 && !F.ClearsCanvas) {
             // Nothing is disposed of: only the frame's opaque pixels
             // change what they paint over, which they mark as they go.
             if (DisposalOf(F) == 3) {
@@ -658,6 +731,7 @@ void TFrameComposition::RunCompactFlattened() {
             CopyOut(Surface, Region, Before);
             if (PrevDisposal == 2) Surface.FillRect(PrevRect.Left, PrevRect.Top, PrevRect.Right, PrevRect.Bottom, 0);
             else if (PrevDisposal == 3) CopyIn(Surface, StartRect, StartOfPrev);
+            if (F.ClearsCanvas) Surface.Fill(0);
             if (DisposalOf(F) == 3) {
                 StartRect = Own;
                 CopyOut(Surface, StartRect, StartOfPrev);

@@ -12,6 +12,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,12 @@ class TGIFImage;
 class TGIFSubImage;
 class TFlashMovie;
 class TFlashShape;
+
+// The movie would take more pixels of pictures than it may.
+class EWorkBudget : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 class TFrameComposition {
 public:
@@ -51,6 +59,19 @@ public:
     // Compact flattened movies: full pictures and layers placed.
     int FullPictures = 0;
     int Layers = 0;
+    // The most pixels of pictures the movie may take: the default movie
+    // stops before its first picture when it would take more (its pictures
+    // are known beforehand), a compact one when it comes to them.
+    std::int64_t MaxPixels = std::numeric_limits<std::int64_t>::max();
+    std::int64_t PixelsWritten = 0;
+
+    // Why a loaded GIF is not made into a movie at all, or nothing: more
+    // frames than a movie can place, or (default movies) more pixels of
+    // pictures than MaxPixels allows.
+    static std::string Refusal(const TGIFImage& Gif, bool Compact, std::int64_t MaxPixels);
+    // The pixels of the default movie's pictures in either scheme.
+    static std::int64_t PlannedPixels(const TGIFImage& Gif, bool Flattened);
+    static std::string BudgetMessage(std::int64_t Pixels, std::int64_t MaxPixels);
 
     // The largest number of frame rectangles covering one pixel of the screen.
     static int MaxOverlap(const TGIFImage& Gif);
@@ -72,6 +93,9 @@ public:
     std::string TempFile(int K) const;
 
 private:
+    // Adds the pixels of a picture to what the movie takes; raises
+    // EWorkBudget past MaxPixels.
+    void CountPixels(std::int64_t Pixels);
     void PrepareColorMaps();
     void Optimize();
     void RunFlattened();

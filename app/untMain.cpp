@@ -27,6 +27,7 @@ TMainControls& TfrmMain::Prepare() {
     if (!C.Image1) C.Image1 = std::make_unique<TPreviewImage>();
     if (!C.BPanel1) C.BPanel1 = std::make_unique<TPreviewBox>();
     if (!C.CompactMovies1) C.CompactMovies1 = std::make_unique<TCheckBox>();
+    if (!C.SalvageGifs1) C.SalvageGifs1 = std::make_unique<TCheckBox>();
     if (!C.Window) {
         C.Window = std::make_unique<TWindowFrame>();
         C.Window->SetWidth(DesignWidth);
@@ -53,7 +54,8 @@ TfrmMain::TfrmMain(TPlatform& APlatform, TMainControls Controls)
       ChB1(*FControls.ChB1),
       Image1(*FControls.Image1),
       BPanel1(*FControls.BPanel1),
-      CompactMovies1(*FControls.CompactMovies1) {
+      CompactMovies1(*FControls.CompactMovies1),
+      SalvageGifs1(*FControls.SalvageGifs1) {
     // The window's design state: single mode, the default link text, the
     // Start button disabled, the progress bar hidden.
     RBSingle.SetChecked(true);
@@ -122,6 +124,8 @@ void TfrmMain::readini() {
     };
     Options.Compact = ReadFlag("Compact");
     CompactMovies1.SetChecked(Options.Compact);
+    Options.Salvage = ReadFlag("Salvage");
+    SalvageGifs1.SetChecked(Options.Salvage);
     // The window rectangle; reading stops at the first value missing, and
     // the window then goes to the top-left corner.
     std::int32_t V = 0;
@@ -142,6 +146,7 @@ void TfrmMain::writeini() {
     Key->WriteString("LastDir", LastDir);
     Key->WriteString("OutputFolder", OutputFolder);
     Key->WriteInteger("Compact", Options.Compact ? 1 : 0);
+    Key->WriteInteger("Salvage", Options.Salvage ? 1 : 0);
     Key->WriteInteger("L", Window.Left());
     Key->WriteInteger("T", Window.Top());
     Key->WriteInteger("W", Window.Width());
@@ -162,7 +167,10 @@ void TfrmMain::btnSelectFolderClick() {
 
 void TfrmMain::TBItem1Click() { Platform.ShowHelp(HelpFile, 11); }
 
-void TfrmMain::MovieOptionsClick() { Options.Compact = CompactMovies1.Checked(); }
+void TfrmMain::MovieOptionsClick() {
+    Options.Compact = CompactMovies1.Checked();
+    Options.Salvage = SalvageGifs1.Checked();
+}
 
 // ------------------------------------------------------------ runs
 
@@ -263,8 +271,16 @@ void TfrmMain::FileLoop(const std::string& SubFolder, int& Converted, int& NotCo
     for (int I = 0; I < Rows; ++I) {
         if (Aborted) throw TRunAborted{};
         RzB.SetPercent(static_cast<int>(std::nearbyint((I + 1) * 100.0 / LV1.RowCount())));
-        if (ConvertNow(LV1.RowPath(I), SubFolder)) ++Converted;
-        else ++NotConverted;
+        const std::string Path = LV1.RowPath(I);
+        try {
+            if (ConvertNow(Path, SubFolder)) ++Converted;
+            else ++NotConverted;
+        } catch (const std::exception& E) {
+            // The error ends the run (or this sub-folder's step); the file
+            // is named with it first.
+            Platform.ReportFailure(Path, E.what());
+            throw;
+        }
     }
 }
 
@@ -342,6 +358,8 @@ void TfrmMain::btnStartClick() {
                 }
             }
         } catch (const TRunAborted&) {
+            throw;
+        } catch (const EStopNow&) {
             throw;
         } catch (...) {
             // An error in the sub-folders ends that step only; the summary

@@ -20,9 +20,18 @@ class TFlashMovie;
 // Choices beyond the default movie: menu items of the window, options of
 // anivert-cli. With every choice off the movie is the default one.
 struct TMovieOptions {
+    // The pixels of pictures a movie may take unless the user allows more:
+    // far above any real GIF's (the largest write about 10^8), low enough
+    // that no small file can ask for hours of work or gigabytes.
+    static constexpr std::int64_t DefaultMaxPixels = 500'000'000;
+
     // Colour-mapped bitmaps, in the flattened scheme only what changed,
     // and a faster deflater: the same pictures in far fewer bytes.
     bool Compact = false;
+    // Damaged or cut-off GIFs become the movie a browser shows of them:
+    // the frames up to the fault, what was not decoded transparent.
+    bool Salvage = false;
+    std::int64_t MaxPixels = DefaultMaxPixels;
 };
 
 // The controls of the main window. The front end creates them (subclasses
@@ -46,6 +55,7 @@ struct TMainControls {
     std::unique_ptr<TPreviewBox> BPanel1;
     // The check items of the movie options menu.
     std::unique_ptr<TCheckBox> CompactMovies1;
+    std::unique_ptr<TCheckBox> SalvageGifs1;
 };
 
 class TfrmMain {
@@ -90,6 +100,7 @@ public:
     TPreviewImage& Image1;
     TPreviewBox& BPanel1;
     TCheckBox& CompactMovies1;
+    TCheckBox& SalvageGifs1;
 
     // State.
     std::string OutputFolder;
@@ -107,7 +118,7 @@ public:
     bool FirstFrameTransparent = false;
     // Single mode writes and opens the test page after a conversion.
     bool WriteTestPage = true;
-    // Saved with the settings ("Compact"); the menu's check items show them.
+    // Saved with the settings ("Compact", "Salvage"); the menu's check items show them.
     TMovieOptions Options;
     // The counts of the last folder run.
     int RunConverted = 0;

@@ -77,20 +77,23 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
     while (Platform.FileExists(GetDir("temp") + std::to_string(JobNumber) + "-0.bmp"))
         JobNumber = std::uniform_int_distribution<int>(0, 999999)(Rng);
 
-    // 5-6. The movie's path and the overwrite question.
+    // 5-6. The movie's path and the overwrite question. An existing movie
+    // is replaced only when the new one is saved (the save writes beside it
+    // and renames), so that a job that fails or is stopped leaves it.
     const std::string OutPath = BaseFolder + ChangeFileExt(ExtractFileName(GifPath), ".swf");
     if (Platform.FileExists(OutPath) && !CommandLineMode && Single && LV1.SelectedFiles().size() == 1) {
         const TMsgResult Answer = Platform.MessageBox(
             "The file " + ExtractFileName(OutPath) + " already exists. Do you want to owerwrite it?", Title,
             TMsgIcon::Question, TMsgButtons::YesNo);
         if (Answer != TMsgResult::Yes) return false;
-        Platform.DeleteFile(OutPath);
     }
 
     // 4, 7. The job's objects; the busy indication of single mode.
     TGIFImage Gif;
     TGIFImage TrialGif;
-    bool Failed = false;
+    // Why the job failed, for the user.
+    std::string Reason;
+    bool Saved = false;
     int Width = 0, Height = 0;
     {
         TBusyScope Busy(*this, Single);
@@ -99,12 +102,26 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
         // 8. Loading; any error marks the job failed. Compact movies are
         // made on every core, the decoding of the frames included.
         if (Options.Compact) Gif.DecodeThreads = std::max(1u, std::thread::hardware_concurrency());
-        try {
-            Gif.LoadFile(GifPath);
-        } catch (const std::exception&) {
-            Failed = true;
+        Gif.Salvage = Options.Salvage;
+        // A request to stop at once is seen after each frame of a long load.
+        Gif.OnProgress = [this](TGIFImage&, TProgressStage Stage, int, const std::string&) {
+            if (Stage == TProgressStage::psRunning) Platform.CheckStop();
+        };
+        if (!Platform.FileExists(GifPath)) {
+            Reason = "no such file";
+        } else {
+            try {
+                Gif.LoadFile(GifPath);
+            } catch (const std::exception& E) {
+                Reason = E.what();
+            }
+            // What a salvaging read kept is a movie if it holds a frame.
+            if (Reason.empty() && Gif.Salvage && !Gif.SalvagedReason.empty() && Gif.Images.Count() == 0)
+                Reason = Gif.SalvagedReason;
         }
-        if (!Failed) {
+        // The work the movie asks for is known before it is done.
+        if (Reason.empty()) Reason = TFrameComposition::Refusal(Gif, Options.Compact, Options.MaxPixels);
+        if (Reason.empty()) {
             // 9-11.
             // One map for all frames, when that loses no colour: frames
             // with more colours together keep their own maps, as every
@@ -130,34 +147,42 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
             AddLink(Movie, Width, Height, Gif.Images.Count());
             // 13. The frames, then the file.
             TBitmap32 Surface;
-            {
+            try {
                 TFrameComposition Composition(Platform, Gif, TrialGif, Surface, Movie, JobNumber,
                                               static_cast<std::uint8_t>(Red(Background)),
                                               static_cast<std::uint8_t>(Green(Background)),
                                               static_cast<std::uint8_t>(Blue(Background)),
                                               [this] { return GetDir("temp"); }, Options.Compact);
+                Composition.MaxPixels = Options.MaxPixels;
                 Composition.Run();
                 FirstFrameTransparent = Composition.FirstFrameTransparent;
+            } catch (const EWorkBudget& E) {
+                Reason = E.what();
             }
-            Movie.MakeStream();
-            Movie.SaveFile(OutPath);
+            if (Reason.empty()) {
+                Movie.MakeStream();
+                Movie.SaveFile(OutPath);
+                Saved = true;
+            }
         }
         // 14.
         Busy.End();
     }
 
     // 15. The outcome.
-    if (!Failed && Platform.FileExists(OutPath)) {
+    bool Failed = !Saved || !Platform.FileExists(OutPath);
+    if (!Failed) {
+        if (!Gif.SalvagedReason.empty()) Platform.ReportSalvaged(GifPath, Gif.SalvagedReason);
         if (Dialogs) {
             Platform.MessageBox("The file " + ExtractFileName(OutPath) + " has been successfully created.", Title,
                                 TMsgIcon::Information, TMsgButtons::OK);
             if (WriteTestPage) ShowHTML(OutPath, std::to_string(Width), std::to_string(Height), FirstFrameTransparent);
         }
     } else {
-        Failed = true;
         if (Dialogs)
             Platform.MessageBox("There was an error while converting the file.", Title, TMsgIcon::Error,
                                 TMsgButtons::OK);
+        Platform.ReportFailure(GifPath, Reason.empty() ? "the movie was not written" : Reason);
     }
     // 17.
     if (CommandLineMode) Window.Close();

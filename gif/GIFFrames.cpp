@@ -3,6 +3,7 @@
 #include "GIFStreamUtil.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace anivert {
@@ -42,6 +43,8 @@ void TGIFSubImage::CopyFrom(const TGIFSubImage& Source) {
     // frame's, as when the list is read.
     for (const auto& E : Source.FrameExtensions) FrameExtensions.Add(E->Clone(*this));
     Transparent = Source.Transparent;
+    DecodedPixels = Source.DecodedPixels;
+    ClearsCanvas = Source.ClearsCanvas;
     if (Source.FBitmap) FBitmap = std::make_unique<TGIFBitmap>(*Source.FBitmap);
     if (Source.FMask) FMask = std::make_unique<TGIFMask>(*Source.FMask);
     FNeedMask = Source.FNeedMask;
@@ -49,7 +52,16 @@ void TGIFSubImage::CopyFrom(const TGIFSubImage& Source) {
 
 void TGIFSubImage::LoadFromStream(TStream& Stream) {
     Clear();
+    FHasBounds = FNoSize = false;
+    DecodedPixels = 0;
+    ClearsCanvas = false;
     FrameExtensions.LoadFromStream(Stream, *this);
+    if (FImage && FImage->Salvage) {
+        // Browsers take the last graphic control extension of a frame.
+        for (const auto& E : FrameExtensions)
+            if (auto* G = dynamic_cast<TGIFGraphicControlExtension*>(E.get())) GraphicControlExtension = G;
+        Transparent = GraphicControlExtension && GraphicControlExtension->Transparent();
+    }
     std::uint8_t B;
     if (Stream.Read(&B, 1) != 1) return;
     Stream.Seek(-1, TSeekOrigin::soCurrent);
@@ -62,9 +74,11 @@ void TGIFSubImage::LoadFromStream(TStream& Stream) {
     FWidth = D[5] | (D[6] << 8);
     FHeight = D[7] | (D[8] << 8);
     PackedFields = D[9];
+    FHasBounds = true;
     if (FWidth == 0 || FHeight == 0) {
         FWidth = FImage ? FImage->Width() : 0;
         FHeight = FImage ? FImage->Height() : 0;
+        FNoSize = true;
         ReportWarning(1, gifmsg::ImageExceedsScreen);
     }
     if (PackedFields & 0x80) ColorTable.LoadFromStream(Stream, 2 << (PackedFields & 7));
@@ -75,7 +89,78 @@ void TGIFSubImage::LoadFromStream(TStream& Stream) {
         return;
     }
     GIFDecompress(*this, Stream);
+    // A frame of no size draws nothing in a browser.
+    if (FNoSize && FImage && FImage->Salvage) DecodedPixels = 0;
     if (FImage && FImage->RenderOnLoad) Bitmap();
+}
+
+bool TGIFSubImage::KeepCutShort() {
+    if (!FHasBounds) return false;
+    if (PixelData.size() != static_cast<std::size_t>(FWidth) * static_cast<std::size_t>(FHeight)) {
+        DecodedPixels = 0;
+        try {
+            AllocatePixels(Transparent && GraphicControlExtension ? GraphicControlExtension->TransparentColorIndex() : 0);
+        } catch (const GIFException&) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void TGIFSubImage::MakeUndecodedTransparent() {
+    const std::size_t N = PixelData.size();
+    if (DecodedPixels >= N || FWidth <= 0) return;
+    const std::size_t W = static_cast<std::size_t>(FWidth);
+    // The rows decoded, the last perhaps in part.
+    const std::size_t Rows = (DecodedPixels + W - 1) / W;
+    // The transparent index: the frame's own, else one its decoded pixels
+    // do not use.
+    const bool WasTransparent = Transparent && GraphicControlExtension;
+    int Index = WasTransparent ? GraphicControlExtension->TransparentColorIndex() : -1;
+    // The rows in decoding order (the interlace passes in turn), with the
+    // pass (1 to 4, 0 without interlace).
+    std::vector<std::pair<int, int>> Order;
+    static constexpr int Start[4] = {0, 4, 2, 1};
+    static constexpr int Step[4] = {8, 8, 4, 2};
+    for (int Pass = 0; Pass < (IsInterlaced() ? 4 : 1); ++Pass)
+        for (int Row = IsInterlaced() ? Start[Pass] : 0; Row < FHeight; Row += IsInterlaced() ? Step[Pass] : 1)
+            Order.emplace_back(Row, IsInterlaced() ? Pass + 1 : 0);
+    if (Index < 0) {
+        std::array<bool, 256> Used{};
+        for (std::size_t I = 0; I < Rows; ++I) {
+            const std::uint8_t* Row = PixelData.data() + static_cast<std::size_t>(Order[I].first) * W;
+            for (std::size_t X = 0; X < std::min(W, DecodedPixels - I * W); ++X) Used[Row[X]] = true;
+        }
+        for (int I = 0; I < 256 && Index < 0; ++I)
+            if (!Used[static_cast<std::size_t>(I)]) Index = I;
+        if (Index < 0) return;  // every index is a colour: the fill value stays
+        if (!GraphicControlExtension) FrameExtensions.Add(std::make_unique<TGIFGraphicControlExtension>(*this));
+        GraphicControlExtension->Rec.TransparentColorIndex = static_cast<std::uint8_t>(Index);
+        GraphicControlExtension->SetTransparent(true);
+    }
+    // The rows decoded, drawn as browsers draw an interlaced frame that is
+    // still loading: a whole row of the first three passes is repeated over
+    // the rows below it that later passes fill in (7, 3 and 1 rows;
+    // transparent pixels of the first pass leave what is there).
+    std::vector<std::uint8_t> Shown(N, static_cast<std::uint8_t>(Index));
+    for (std::size_t I = 0; I < Rows; ++I) {
+        const auto [Row, Pass] = Order[I];
+        const std::size_t Width = std::min(W, DecodedPixels - I * W);
+        static constexpr int Dup[4] = {0, 7, 3, 1};
+        const int Last = Pass >= 1 && Pass <= 3 && Width == W ? std::min(Row + Dup[Pass], FHeight - 1) : Row;
+        const std::uint8_t* Src = PixelData.data() + static_cast<std::size_t>(Row) * W;
+        for (int R = Row; R <= Last; ++R) {
+            std::uint8_t* Dst = Shown.data() + static_cast<std::size_t>(R) * W;
+            for (std::size_t X = 0; X < Width; ++X)
+                if (Pass > 1 || Src[X] != Index) Dst[X] = Src[X];
+        }
+    }
+    PixelData = std::move(Shown);
+    FreeBitmap();
+    // A frame over the whole screen without transparency does not show the
+    // frames before it where it was not decoded.
+    ClearsCanvas = !WasTransparent && !FNoSize && FLeft == 0 && FTop == 0 && FImage && FWidth >= FImage->Width() &&
+                   FHeight >= FImage->Height();
 }
 
 void TGIFSubImage::AllocatePixels(std::uint8_t Fill) {

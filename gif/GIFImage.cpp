@@ -429,6 +429,18 @@ void TGIFExtensionList::LoadFromStream(TStream& Stream, TGIFSubImage& Frame) {
             return;
         }
         const TGIFExtensionClass* Class = ResolveExtensionClass(Stream);
+        if (!Class && Frame.Image() && Frame.Image()->Salvage) {
+            // Browsers step over an extension they do not know: its label
+            // and its sub-blocks.
+            ReportWarning(1, gifmsg::UnknownExtension);
+            if (Frame.Image()->SalvagedReason.empty())
+                Frame.Image()->SalvagedReason = "an extension of an unknown type was skipped";
+            std::uint8_t N;
+            if (Stream.Read(&N, 1) != 1) return;
+            while (Stream.Read(&N, 1) == 1 && N != 0) SkipBytes(Stream, N);
+            if (Stream.Read(&B, 1) != 1) return;
+            continue;
+        }
         if (!Class) throw GIFException(gifmsg::UnknownExtension);
         StepBack(Stream);
         std::unique_ptr<TGIFExtension> E = Class->Create(Frame);
@@ -463,6 +475,16 @@ void TGIFImageList::LoadFromStream(TStream& Stream) {
         auto Frame = std::make_unique<TGIFSubImage>(FImage);
         try {
             Frame->LoadFromStream(Stream);
+        } catch (const GIFException& E) {
+            // A salvaging read keeps a frame whose bounds were read, with
+            // what it decoded, and reads no further.
+            if (FImage && FImage->Salvage) {
+                FImage->SalvagedReason = std::string(E.what()) + " in frame " + std::to_string(Count() + 1);
+                if (Frame->KeepCutShort()) Add(std::move(Frame));
+                return;
+            }
+            if (FImage) FImage->KeepFailedFrame(std::move(Frame));
+            throw;
         } catch (...) {
             // What it reported is reported later: it lives until then.
             if (FImage) FImage->KeepFailedFrame(std::move(Frame));
@@ -510,6 +532,21 @@ struct TGIFImage::TDeferredLoad {
     // The frame whose reading failed, which senders of events may be.
     std::unique_ptr<TGIFSubImage> Failed;
 };
+
+void TGIFImage::FinishSalvage() {
+    for (int K = 0; K < Images.Count(); ++K) {
+        TGIFSubImage& F = Images[K];
+        const std::size_t N = F.PixelData.size();
+        if (N == 0 || F.DecodedPixels >= N) continue;
+        if (SalvagedReason.empty())
+            SalvagedReason = F.DecodedPixels == 0 && F.FNoSize ? "frame " + std::to_string(K + 1) + " has no size"
+                                                                : "frame " + std::to_string(K + 1) + " ends early";
+        F.MakeUndecodedTransparent();
+    }
+    if (SalvagedReason.empty()) return;
+    // What a browser shows nothing of is refused.
+    if (Width() <= 0 || Height() <= 0) throw GIFException("the logical screen has no size");
+}
 
 void TGIFImage::KeepFailedFrame(std::unique_ptr<TGIFSubImage> Frame) {
     if (FDeferred) FDeferred->Failed = std::move(Frame);
@@ -571,8 +608,9 @@ void TGIFImage::LoadFromStream(TStream& Stream) {
     try {
         Clear();
         const std::int64_t Pos = Stream.Position();
+        SalvagedReason.clear();
         try {
-            if (DecodeThreads > 1) {
+            if (DecodeThreads > 1 && !Salvage) {
                 // Read everything first, decode the frames together, then
                 // report as reading and decoding one by one would have.
                 struct TReset {
@@ -594,7 +632,8 @@ void TGIFImage::LoadFromStream(TStream& Stream) {
                 ScreenHeader.LoadFromStream(Stream);
                 Images.LoadFromStream(Stream);
                 TGIFTrailer Trailer(this);
-                Trailer.LoadFromStream(Stream);
+                if (SalvagedReason.empty()) Trailer.LoadFromStream(Stream);
+                if (Salvage) FinishSalvage();
             }
         } catch (...) {
             Stream.SetPosition(Pos);

@@ -342,6 +342,13 @@ public:
     // Width x Height indices, rows top-down in display order; empty when
     // either dimension is 0.
     std::vector<std::uint8_t> PixelData;
+    // Pixels the code stream gave, in the order of decoding (rows of the
+    // interlace passes in turn); all of PixelData for a complete frame.
+    std::size_t DecodedPixels = 0;
+    // Set by a salvaging read for a frame cut short that a browser draws
+    // on a cleared canvas (it covers the screen and had no transparency):
+    // what it leaves undrawn shows nothing of the frames before it.
+    bool ClearsCanvas = false;
     // True while the frame's graphic control extension has its transparent
     // bit set.
     bool Transparent = false;
@@ -452,6 +459,17 @@ private:
     // TGIFImage::DecodeThreads).
     std::vector<std::uint8_t> FPendingCodes;
     bool FDecodePending = false;
+    // Salvaging: the descriptor was read (the frame has its bounds), and
+    // the frame had no size of its own.
+    bool FHasBounds = false;
+    bool FNoSize = false;
+    friend class TGIFImageList;
+    // A frame cut short by a fault: whether it can be kept (its bounds
+    // were read and its pixels can be held).
+    bool KeepCutShort();
+    // The pixels not decoded show what lies below (or, on a frame that
+    // covers the screen and had no transparency, nothing).
+    void MakeUndecodedTransparent();
 
     void BuildBitmap();
     void BuildPlain(TGIFBitmap& Target);
@@ -519,6 +537,16 @@ public:
     // errors are those of decoding one frame after the other, in the same
     // order.
     unsigned DecodeThreads = 1;
+    // Read damaged files as browsers show them: unknown extensions are
+    // skipped, a frame takes its last graphic control extension, a code no
+    // table could hold stops the frame's decoding, a fault inside a frame
+    // keeps the frame with what it decoded and ends the reading there, and
+    // a frame's pixels that were not decoded (all of a frame of no size)
+    // become transparent. Frames are then decoded one by one.
+    bool Salvage = false;
+    // Why the last salvaging read kept what it could; empty when the file
+    // read as it should.
+    std::string SalvagedReason;
     // The pixel bounds (see GIFDefaultMaxFramePixels).
     std::uint64_t MaxFramePixels = GIFDefaultMaxFramePixels;
     std::uint64_t MaxImagePixels = GIFDefaultMaxImagePixels;
@@ -652,6 +680,9 @@ private:
     // comes before it. Raises as that order would.
     void FinishDeferredLoad(std::exception_ptr Pending);
     void KeepFailedFrame(std::unique_ptr<TGIFSubImage> Frame);
+    // After a salvaging read: the pixels frames did not decode become
+    // transparent.
+    void FinishSalvage();
     std::unique_ptr<TDeferredLoad> FDeferred;
     // A painter's play is over: it leaves the list.
     void PainterEnded(TGIFPainter& Painter);

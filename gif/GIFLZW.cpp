@@ -15,8 +15,9 @@ constexpr int MaxCodeSize = 11;  // the first code width must not pass 12 bits
 // The state of one decompression, allocated once per frame.
 class TLZWDecoder {
 public:
-    TLZWDecoder(TGIFSubImage& Frame, TStream& Stream, int CodeSize, TGIFWarningList* Warnings)
-        : FFrame(Frame),
+    TLZWDecoder(TGIFSubImage& Frame, TStream& Stream, int CodeSize, TGIFWarningList* Warnings, bool AStrict)
+        : Strict(AStrict),
+          FFrame(Frame),
           FStream(Stream),
           FWarnings(Warnings),
           InitialCodeSize(CodeSize),
@@ -26,12 +27,14 @@ public:
           WidthLimit(2 * ClearCode),
           NextFree(ClearCode + 2) {}
 
-    // Decodes Count indices into Out; false when the codes ended first.
-    bool Decode(std::uint8_t* Out, std::size_t Count) {
+    // Decodes up to Count indices into Out; answers how many, fewer when
+    // the codes ended first.
+    std::size_t Decode(std::uint8_t* Out, std::size_t Count) {
+        const std::size_t Wanted = Count;
         while (Count) {
             if (SP == 0) {
                 const int V = NextIndex();
-                if (V < 0) return false;
+                if (V < 0) return Wanted - Count;
                 *Out++ = static_cast<std::uint8_t>(V);
                 --Count;
                 continue;
@@ -40,8 +43,12 @@ public:
             for (std::size_t I = 0; I < N; ++I) *Out++ = static_cast<std::uint8_t>(Stack[--SP]);
             Count -= N;
         }
-        return true;
+        return Wanted;
     }
+
+    // A code no table could hold stops the decoding, as browsers stop
+    // (salvaging reads); otherwise it reads as a code not yet in the table.
+    const bool Strict;
 
     int ReadIndex() { return SP > 0 ? Stack[--SP] : NextIndex(); }
 
@@ -139,11 +146,14 @@ private:
                 while (Code == ClearCode);
                 if (Code < 0) return Code;
                 if (Code == EndCode) return EndOfData();
+                // The first code after a clear must be a pixel.
+                if (Code > EndCode && Strict) return EndOfData();
                 FirstChar = PrevCode = Code;
                 return Code;
             }
             if (Code == EndCode) return EndOfData();
             const int InCode = Code;
+            if (Code > NextFree && Strict) return EndOfData();
             if (Code >= NextFree) {
                 Push(FirstChar);
                 Code = PrevCode;
@@ -206,22 +216,28 @@ std::uint8_t FillValue(const TGIFSubImage& Frame) {
 }
 
 // Decodes the frame's pixels from the stream, which stands past the code
-// size byte.
+// size byte; the frame's DecodedPixels says how many in decoding order.
 void DecodePixels(TGIFSubImage& Frame, TStream& Stream, int CodeSize, TGIFWarningList* Warnings) {
-    auto Decoder = std::make_unique<TLZWDecoder>(Frame, Stream, CodeSize, Warnings);
+    const bool Strict = Frame.Image() && Frame.Image()->Salvage;
+    auto Decoder = std::make_unique<TLZWDecoder>(Frame, Stream, CodeSize, Warnings, Strict);
     const std::size_t Width = static_cast<std::size_t>(Frame.Width());
     const int Height = Frame.Height();
     bool Complete = true;
+    Frame.DecodedPixels = 0;
     if (Frame.PixelData.empty()) {
         // Nothing to decode.
     } else if (Frame.IsInterlaced()) {
         static constexpr int Start[4] = {0, 4, 2, 1};
         static constexpr int Step[4] = {8, 8, 4, 2};
         for (int Pass = 0; Pass < 4 && Complete; ++Pass)
-            for (int Row = Start[Pass]; Row < Height && Complete; Row += Step[Pass])
-                Complete = Decoder->Decode(Frame.PixelData.data() + static_cast<std::size_t>(Row) * Width, Width);
+            for (int Row = Start[Pass]; Row < Height && Complete; Row += Step[Pass]) {
+                const std::size_t N = Decoder->Decode(Frame.PixelData.data() + static_cast<std::size_t>(Row) * Width, Width);
+                Frame.DecodedPixels += N;
+                Complete = N == Width;
+            }
     } else {
-        Complete = Decoder->Decode(Frame.PixelData.data(), Frame.PixelData.size());
+        Frame.DecodedPixels = Decoder->Decode(Frame.PixelData.data(), Frame.PixelData.size());
+        Complete = Frame.DecodedPixels == Frame.PixelData.size();
     }
     if (Complete) {
         // Well-formed data ends with the end code, which this consumes

@@ -90,6 +90,28 @@ public:
     virtual std::vector<std::string> CommandLineArgs() = 0;
     // Shows the about box modally; nothing where there is no window.
     virtual void ShowAbout() {}
+    // Raises EStopNow when the user asked to stop at once; called where
+    // long work (a large GIF's loading) goes on without messages.
+    virtual void CheckStop() {}
+    // A file that did not become a movie, and why: terminals print it,
+    // windows have shown their message already.
+    virtual void ReportFailure(const std::string& Path, const std::string& Reason) {
+        static_cast<void>(Path);
+        static_cast<void>(Reason);
+    }
+    // A damaged file that became the movie of what could be read, and
+    // what was left out.
+    virtual void ReportSalvaged(const std::string& Path, const std::string& Reason) {
+        static_cast<void>(Path);
+        static_cast<void>(Reason);
+    }
+};
+
+// Raised from ProcessMessages when the user asks to stop at once (a second
+// Ctrl-C, or a signal to end): every job and run leaves at once, removing
+// what it made. Not a std::exception, so that no handler of errors takes it.
+struct EStopNow {
+    int Signal = 0;
 };
 
 // ------------------------------------------------------------ controls

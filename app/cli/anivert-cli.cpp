@@ -1,7 +1,9 @@
 // anivert-cli: converts GIF files into movies from the command line, one by
 // one (single mode) or a folder with its first-level sub-folders (folder
 // mode), through the main window's logic without a window.
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -18,9 +20,22 @@ using namespace anivert;
 
 namespace {
 
+// Ctrl-C once stops a run before the next file; a second Ctrl-C, SIGTERM
+// or SIGHUP stops the file being converted at once.
 volatile std::sig_atomic_t Interrupted = 0;
+volatile std::sig_atomic_t StopSignal = 0;
 
-void OnInterrupt(int) { Interrupted = 1; }
+void OnSignal(int Signal) {
+    if (Signal == SIGINT && !Interrupted) Interrupted = 1;
+    else StopSignal = Signal;
+}
+
+void CatchSignals() {
+    struct sigaction A {};
+    A.sa_handler = OnSignal;
+    sigemptyset(&A.sa_mask);
+    for (int Signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(Signal, &A, nullptr);
+}
 
 void Usage(std::ostream& Out) {
     Out << "Usage: anivert-cli [options] FILE.gif...\n"
@@ -34,7 +49,8 @@ void Usage(std::ostream& Out) {
            "Folder mode: every GIF of DIR and of its first-level sub-folders, in name\n"
            "order; movies of a sub-folder go to the sub-folder of the same name in the\n"
            "output folder (DIR itself unless -o is given). Ctrl-C stops the run before\n"
-           "the next file.\n"
+           "the next file; a second Ctrl-C (or SIGTERM, SIGHUP) stops at once, leaving\n"
+           "no temporary file and no unfinished movie.\n"
            "\n"
            "Options:\n"
            "  -o, --output DIR   write the movies into DIR (it must exist)\n"
@@ -45,13 +61,22 @@ void Usage(std::ostream& Out) {
            "      --compact      compact movies: the same pictures in far fewer bytes\n"
            "                     (colour-mapped bitmaps, only what changed between\n"
            "                     frames, a faster deflater)\n"
+           "      --salvage      make damaged or cut-off GIFs into the movie a browser\n"
+           "                     shows of them: the frames up to the fault, what could\n"
+           "                     not be decoded transparent (each such file is named on\n"
+           "                     stderr as PATH: salvaged: reason)\n"
            "      --folder DIR   folder mode\n"
-           "  -q, --quiet        print errors only\n"
+           "      --max-pixels N make no movie whose pictures take more than N pixels\n"
+           "                     (default 500000000: far above any real GIF's, low enough\n"
+           "                     that no small file asks for hours of work)\n"
+           "  -q, --quiet        print errors only (each failed file as PATH: reason)\n"
            "  -h, --help         this text\n"
            "      --version      the program's version\n"
            "\n"
+           "Every file that fails is named on stderr with the reason, as PATH: reason.\n"
+           "\n"
            "Exit status: 0 when every file was converted, 1 when any failed, 2 on bad\n"
-           "usage.\n";
+           "usage; 130, 143 or 129 when stopped at once by Ctrl-C, SIGTERM or SIGHUP.\n";
 }
 
 // The services of a terminal: messages are printed, questions answered
@@ -73,11 +98,23 @@ public:
         return TMsgResult::OK;
     }
     void SetBusyCursor(bool) override {}
+    void CheckStop() override {
+        if (StopSignal) throw EStopNow{StopSignal};
+    }
     void ProcessMessages() override {
-        if (Interrupted && Form) {
-            Interrupted = 0;
+        CheckStop();
+        if (Interrupted && !FAbortSeen && Form) {
+            FAbortSeen = true;
             Form->FormKeyPress(27);
         }
+    }
+    void ReportFailure(const std::string& Path, const std::string& Reason) override {
+        EndProgressLine();
+        std::cerr << Path << ": " << Reason << "\n";
+    }
+    void ReportSalvaged(const std::string& Path, const std::string& Reason) override {
+        EndProgressLine();
+        std::cerr << Path << ": salvaged: " << Reason << "\n";
     }
     std::optional<std::string> BrowseForFolder(const std::string&) override { return std::nullopt; }
     void ShowHelp(const std::string&, int) override {}
@@ -100,6 +137,7 @@ public:
 
 private:
     bool FOpenLine = false;
+    bool FAbortSeen = false;
 };
 
 // The progress bar and status pane of a folder run, drawn on one terminal line.
@@ -148,6 +186,52 @@ private:
     TCliStatus& FStatus;
 };
 
+// The run itself; EStopNow leaves it at once.
+int Convert(TfrmMain& Form, TCliPlatform& Platform, bool FolderMode, const std::string& Folder,
+            const std::string& Output, const std::string& Url, const std::vector<std::string>& Files,
+            TFileSystemFileList* Singles) {
+    if (FolderMode) {
+        if (!Platform.DirectoryExists(Folder)) {
+            std::cerr << "anivert-cli: the folder " << Folder << " does not exist\n";
+            return 2;
+        }
+        Form.RBSingle.SetChecked(false);
+        Form.RBFolder.SetChecked(true);
+        Form.RBSingleClick();
+        Form.OutputFolder = Output.empty() ? Folder : Output;
+        Form.FTree.SetSelectedFolder(Folder);
+        try {
+            Form.btnStartClick();
+        } catch (const std::exception& E) {
+            Platform.EndProgressLine();
+            std::cerr << E.what() << "\n";
+            return 1;
+        }
+        Platform.EndProgressLine();
+        if (StopSignal) throw EStopNow{StopSignal};
+        return Form.RunNotConverted == 0 ? 0 : 1;
+    }
+
+    int Failed = 0;
+    Form.EURL.SetText(Url.empty() ? TfrmMain::DefaultURL : Url);
+    for (const std::string& File : Files) {
+        if (StopSignal) throw EStopNow{StopSignal};
+        if (Interrupted) break;
+        Singles->SetRows({File});
+        // Without -o the movie goes beside its GIF.
+        const std::string Beside = ExtractFilePath(File);
+        Form.OutputFolder = !Output.empty() ? Output : !Beside.empty() ? Beside : std::string(".");
+        try {
+            if (!Form.ConvertNow(File, std::string())) ++Failed;
+        } catch (const std::exception& E) {
+            Platform.ReportFailure(File, E.what());
+            ++Failed;
+        }
+    }
+    if (StopSignal) throw EStopNow{StopSignal};
+    return Failed == 0 && !Interrupted ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -189,6 +273,19 @@ int main(int argc, char** argv) {
             Overwrite = false;
         } else if (A == "--compact") {
             Options.Compact = true;
+        } else if (A == "--salvage") {
+            Options.Salvage = true;
+        } else if (A == "--max-pixels") {
+            auto V = Value("--max-pixels");
+            if (!V) return 2;
+            char* End = nullptr;
+            errno = 0;
+            const long long N = std::strtoll(V->c_str(), &End, 10);
+            if (V->empty() || *End || errno || N <= 0) {
+                std::cerr << "anivert-cli: --max-pixels needs a positive number, not " << *V << "\n";
+                return 2;
+            }
+            Options.MaxPixels = N;
         } else if (A == "-q" || A == "--quiet") {
             Quiet = true;
         } else if (A.size() > 1 && A[0] == '-') {
@@ -222,43 +319,14 @@ int main(int argc, char** argv) {
     Platform.Form = &Form;
     Form.WriteTestPage = TestPage;
     Form.Options = Options;
-    std::signal(SIGINT, OnInterrupt);
-
-    if (FolderMode) {
-        if (!Platform.DirectoryExists(Folder)) {
-            std::cerr << "anivert-cli: the folder " << Folder << " does not exist\n";
-            return 2;
-        }
-        Form.RBSingle.SetChecked(false);
-        Form.RBFolder.SetChecked(true);
-        Form.RBSingleClick();
-        Form.OutputFolder = Output.empty() ? Folder : Output;
-        Form.FTree.SetSelectedFolder(Folder);
-        try {
-            Form.btnStartClick();
-        } catch (const std::exception& E) {
-            Platform.EndProgressLine();
-            std::cerr << E.what() << "\n";
-            return 1;
-        }
+    CatchSignals();
+    // Stopped at once: what the file being converted made is gone; the
+    // status tells which signal.
+    try {
+        return Convert(Form, Platform, FolderMode, Folder, Output, Url, Files, Singles);
+    } catch (const EStopNow& Stop) {
         Platform.EndProgressLine();
-        return Form.RunNotConverted == 0 ? 0 : 1;
+        std::cerr << "anivert-cli: stopped\n";
+        return 128 + Stop.Signal;
     }
-
-    int Failed = 0;
-    Form.EURL.SetText(Url.empty() ? TfrmMain::DefaultURL : Url);
-    for (const std::string& File : Files) {
-        if (Interrupted) break;
-        Singles->SetRows({File});
-        // Without -o the movie goes beside its GIF.
-        const std::string Beside = ExtractFilePath(File);
-        Form.OutputFolder = !Output.empty() ? Output : !Beside.empty() ? Beside : std::string(".");
-        try {
-            if (!Form.ConvertNow(File, std::string())) ++Failed;
-        } catch (const std::exception& E) {
-            std::cerr << ExtractFileName(File) << ": " << E.what() << "\n";
-            ++Failed;
-        }
-    }
-    return Failed == 0 && !Interrupted ? 0 : 1;
 }

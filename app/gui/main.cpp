@@ -29,6 +29,14 @@ public:
     void ProcessMessages() override {}
     std::optional<std::string> BrowseForFolder(const std::string&) override { return std::nullopt; }
     void ShowHelp(const std::string&, int) override {}
+    // No dialog is shown in this mode: the message and the reason go to
+    // stderr.
+    void ReportFailure(const std::string& Path, const std::string& Reason) override {
+        std::cerr << "There was an error while converting the file.\n" << Path << ": " << Reason << "\n";
+    }
+    void ReportSalvaged(const std::string& Path, const std::string& Reason) override {
+        std::cerr << Path << ": salvaged: " << Reason << "\n";
+    }
 };
 
 }  // namespace

@@ -13,10 +13,14 @@
 // With --mode compact the movies are compact ones (anivert-cli --compact),
 // and --runs-of DIR compares their runs of frames with the movies of the
 // same names in DIR (the default ones): the same GIF frames on the same
-// movie frames.
+// movie frames. With --mode salvage (or salvage-compact) the damaged files
+// (those the decoder refuses or reads by a rule) become movies of what a
+// browser shows (anivert-cli --salvage): no difference may be left to a
+// rule, none may be refused that Chromium shows, and the movie must have
+// as many frames as Chromium shows.
 //
 //   node e2e.mjs --cli PATH --gifdump PATH --work DIR [--corpus DIR] [--selfmade DIR]
-//                [--mode default|compact] [--runs-of DIR] [--only NAME] [--max-frames N]
+//                [--mode default|compact|salvage|salvage-compact] [--runs-of DIR] [--only NAME] [--max-frames N]
 import fs from 'node:fs';
 import path from 'node:path';
 import { execFileSync, spawnSync } from 'node:child_process';
@@ -31,6 +35,14 @@ const UNJUDGED = {
   'imagers_oob.gif': 'a frame lies beyond the logical screen: Chromium enlarges the canvas',
   'pygif_image-outside-bg.gif': 'a frame lies beyond the logical screen: Chromium enlarges the canvas',
   'wuffs_frame-out-of-bounds.gif': 'a frame lies beyond the logical screen: Chromium enlarges the canvas',
+};
+// Damaged files the reference cannot judge when salvaged.
+const UNJUDGED_SALVAGED = {
+  'imggif_issue-96-small-codesize-2.gif':
+    'a frame lies beyond the logical screen: Chromium would enlarge the canvas past what it decodes, and shows nothing',
+  'imggif_issue-117-out-of-range.gif': 'a frame lies beyond the logical screen: Chromium enlarges the canvas, and shows nothing',
+  'nsgif_lzwof.gif': 'a frame lies beyond the logical screen: Chromium enlarges the canvas',
+  'nsgif_lzwoob.gif': 'a frame lies beyond the logical screen: Chromium enlarges the canvas',
 };
 // Delays that differ from the manifest's by a documented rule.
 const DELAY_RULES = {
@@ -48,7 +60,9 @@ const RULES = {
 };
 
 // The converter's options for each kind of movie.
-const MODES = { default: [], compact: ['--compact'] };
+const MODES = {
+  default: [], compact: ['--compact'], salvage: ['--salvage'], 'salvage-compact': ['--salvage', '--compact'],
+};
 
 function args() {
   const o = {};
@@ -67,14 +81,14 @@ const roundHalfEven = x => {
 };
 
 // The frames of a GIF as gifdump lists them.
-function gifFrames(gifdump, file) {
-  const r = spawnSync(gifdump, [file], { encoding: 'latin1' });
+function gifFrames(gifdump, file, salvage = false) {
+  const r = spawnSync(gifdump, salvage ? ['--salvage', file] : [file], { encoding: 'latin1' });
   if (r.status !== 0) return { ok: false, error: (r.stderr || r.stdout).trim() };
   const screen = r.stdout.match(/^screen: (\d+)x(\d+)/m);
   const frames = [];
   for (const m of r.stdout.matchAll(/^frame (\d+): (empty, )?bounds .*?delay (\d+|none), disposal (\d+|none)/gm))
     frames.push({ index: +m[1], empty: !!m[2], delay: m[3] === 'none' ? null : +m[3], disposal: m[4] === 'none' ? 0 : +m[4] });
-  return { ok: true, width: +screen[1], height: +screen[2], frames };
+  return { ok: true, width: +screen[1], height: +screen[2], frames, salvaged: /^salvaged: /m.test(r.stdout) };
 }
 
 // Runs of consecutive ShowFrame tags: [{first (1-based frame), length}].
@@ -170,10 +184,16 @@ async function main() {
   if (o.selfmade)
     for (const n of fs.readdirSync(o.selfmade).filter(n => n.endsWith('.gif')).sort())
       jobs.push({ name: n, gif: path.join(o.selfmade, n), refs: path.join(o.selfmade, n.slice(0, -4)), kind: 'selfmade' });
-  const selected = o.only ? jobs.filter(j => j.name === o.only || j.name.startsWith(o.only)) : jobs;
   const mode = o.mode || 'default';
   if (!MODES[mode]) throw new Error('unknown mode ' + mode);
   const modeArgs = MODES[mode];
+  const salvage = mode.startsWith('salvage');
+  // Salvaging changes only the files that are damaged, or read by a rule.
+  const damaged = j => !gifFrames(o.gifdump, j.gif).ok || gifFrames(o.gifdump, j.gif, true).salvaged ||
+    RULES[j.name] || DELAY_RULES[j.name];
+  const selected = (o.only ? jobs.filter(j => j.name === o.only || j.name.startsWith(o.only)) : jobs)
+    .filter(j => !salvage || damaged(j));
+  const rules = salvage ? {} : RULES, delayRules = salvage ? {} : DELAY_RULES;
   console.log(`== ${mode} movies`);
 
   const report = { judged: 0, frames: 0, failed: [], unjudged: [], rules: [], refused: 0, sampled: [] };
@@ -182,13 +202,21 @@ async function main() {
   const session = await openSession();
   try {
     for (const j of selected) {
-      const info = gifFrames(o.gifdump, j.gif);
+      const info = gifFrames(o.gifdump, j.gif, salvage);
+      let refCount = fs.existsSync(j.refs) ? fs.readdirSync(j.refs).filter(f => /^\d{3}\.png$/.test(f)).length : 0;
+      // Where Chromium's frame decoder gave nothing, an <img> element may
+      // still show a picture of the file (its first frame): what a browser
+      // shows of a damaged file.
+      const imgRef = path.join(j.refs, 'img-000.png');
+      const byImg = salvage && j.kind === 'corpus' && !refCount && fs.existsSync(imgRef);
+      const refOf = i => byImg ? (i === 0 ? imgRef : null) : path.join(j.refs, String(i).padStart(3, '0') + '.png');
       const swfPath = path.join(o.work, j.name.slice(0, -4) + '.swf');
       fs.rmSync(swfPath, { force: true });
       const conv = spawnSync(o.cli, ['-q', ...modeArgs, '-o', o.work, j.gif], { encoding: 'latin1' });
       if (!info.ok) {
         // A file the decoder refuses makes no movie.
         if (conv.status !== 1 || fs.existsSync(swfPath)) fail(j, 'refused by the decoder but converted');
+        else if (salvage && (refCount || byImg)) fail(j, `refused, but Chromium shows ${refCount || 1} frame(s)`);
         else report.refused++;
         continue;
       }
@@ -198,6 +226,9 @@ async function main() {
       const shown = info.frames.filter(f => !f.empty);
       const runs = showRuns(swf);
       if (runs.length !== shown.length) { fail(j, `${runs.length} runs of frames for ${shown.length} GIF frames`); continue; }
+      const unjudged = (salvage && UNJUDGED_SALVAGED[j.name]) || UNJUDGED[j.name];
+      if (salvage && j.kind === 'corpus' && !byImg && !unjudged && shown.length !== refCount)
+        fail(j, `${shown.length} frames salvaged, Chromium shows ${refCount}`);
       if (o['runs-of']) {
         const other = path.join(o['runs-of'], path.basename(swfPath));
         if (!fs.existsSync(other)) fail(j, 'no movie to compare the runs with');
@@ -211,20 +242,19 @@ async function main() {
         const want = d === null ? 10 : Math.max(1, roundHalfEven(d / 4));
         if (runs[i].length !== want) fail(j, `GIF frame ${shown[i].index} shows ${runs[i].length} movie frames, its delay ${d} makes ${want}`);
         if (manifest && manifest.length === shown.length && d !== null && manifest[i] !== d) {
-          if (DELAY_RULES[j.name]) report.rules.push(`${j.name}: delay by rule: ${DELAY_RULES[j.name]}`);
+          if (delayRules[j.name]) report.rules.push(`${j.name}: delay by rule: ${delayRules[j.name]}`);
           else fail(j, `GIF frame ${shown[i].index}: delay ${d}, the manifest says ${manifest[i]}`);
         }
       }
-      if (UNJUDGED[j.name]) { report.unjudged.push(`${j.name}: ${UNJUDGED[j.name]}`); continue; }
-      const refFiles = fs.existsSync(j.refs) ? fs.readdirSync(j.refs).filter(f => /^\d{3}\.png$/.test(f)) : [];
-      if (!refFiles.length) { report.unjudged.push(`${j.name}: the reference gives no frame`); continue; }
+      if (unjudged) { report.unjudged.push(`${j.name}: ${unjudged}`); continue; }
+      if (!refCount && !byImg) { report.unjudged.push(`${j.name}: the reference gives no frame`); continue; }
       let bad = 0, checked = 0;
       const limit = o['max-frames'] ? +o['max-frames'] : Infinity;
-      const wanted = sampleFrames(shown, runs, i => fs.existsSync(path.join(j.refs, String(i).padStart(3, '0') + '.png')));
+      const wanted = sampleFrames(shown, runs, i => { const r = refOf(i); return !!r && fs.existsSync(r); });
       if (wanted.size < shown.length) report.sampled.push(`${j.name}: ${wanted.size} of ${shown.length} frames`);
       for (let i = 0; i < shown.length && checked < limit; i++) {
         if (!wanted.has(i)) continue;
-        const ref = path.join(j.refs, String(i).padStart(3, '0') + '.png');
+        const ref = refOf(i);
         const png = PNG.sync.read(fs.readFileSync(ref));
         if (png.width !== info.width || png.height !== info.height) { fail(j, 'reference size differs from the screen'); break; }
         const r = await renderFrame(session, swf, runs[i].first, { frameRate: 240 });
@@ -236,13 +266,13 @@ async function main() {
         report.frames++;
         if (d.n) {
           bad++;
-          if (RULES[j.name]) continue;
+          if (rules[j.name]) continue;
           fail(j, `GIF frame ${shown[i].index} (movie frame ${runs[i].first}): ${d.n} pixels differ, first ${d.first}`);
         }
       }
-      if (bad && RULES[j.name]) report.rules.push(`${j.name}: ${bad} frame(s) differ by rule: ${RULES[j.name]}`);
+      if (bad && rules[j.name]) report.rules.push(`${j.name}: ${bad} frame(s) differ by rule: ${rules[j.name]}`);
       report.judged++;
-      console.log(`ok   ${j.name}: ${checked} frame(s)` + (bad && RULES[j.name] ? ` (${bad} differ by rule)` : ''));
+      console.log(`ok   ${j.name}: ${checked} frame(s)` + (bad && rules[j.name] ? ` (${bad} differ by rule)` : ''));
     }
   } finally {
     await closeSession(session);

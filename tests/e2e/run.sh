@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The end-to-end test: converts the corpus GIFs (when ../shared/corpus is
 # there) and the GIFs of selfmade/ with the converter of a build, as default
-# and as compact movies, plays every movie in Ruffle inside headless
+# and as compact movies (and the damaged ones salvaged), plays every movie in Ruffle inside headless
 # Chromium and compares the frames; then reads every movie with an
 # independent SWF parser. Clicks on a linked movie must ask the browser to
 # open its URL.
@@ -27,6 +27,10 @@ status=0
 mkdir -p "$work/default" "$work/compact"
 node e2e.mjs "${args[@]}" --work "$work/default" || status=1
 node e2e.mjs "${args[@]}" --work "$work/compact" --mode compact --runs-of "$work/default" || status=1
+# Damaged files salvaged as Chromium shows them, in both encodings.
+mkdir -p "$work/salvage" "$work/salvage-compact"
+node e2e.mjs "${args[@]}" --work "$work/salvage" --mode salvage || status=1
+node e2e.mjs "${args[@]}" --work "$work/salvage-compact" --mode salvage-compact || status=1
 echo "== the link of a movie"
 mkdir -p "$work/link"
 node link.mjs --cli "$build/app/anivert-cli" --gif "$here/selfmade/disposals.gif" --work "$work/link" || status=1
@@ -34,6 +38,6 @@ echo "== sprites, clip actions and sounds"
 mkdir -p "$work/tags"
 node player-tags.mjs --samples "$build/tools/swfsamples" --work "$work/tags" || status=1
 echo "== independent parser"
-/usr/bin/python3 check_yaswfp.py "$work"/default/*.swf "$work"/compact/*.swf "$work"/link/*/*.swf | tail -n 20
+/usr/bin/python3 check_yaswfp.py "$work"/default/*.swf "$work"/compact/*.swf "$work"/salvage*/*.swf "$work"/link/*/*.swf | tail -n 20
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 exit $status

@@ -37,6 +37,8 @@ void Compose(const TGIFImage& Image, TRect Area,
         if (!Displayed(F)) continue;
         const TGIFGraphicControlExtension* G = F.GraphicControlExtension;
         const int Disposal = G ? G->Disposal() : 0;
+        // A salvaged frame may start from a cleared screen.
+        if (F.ClearsCanvas) std::fill(Screen.begin(), Screen.end(), 0u);
         if (Disposal == 3) Before = Screen;
         const TGIFColorMap& Map = F.UsedColorMap();
         std::uint32_t Colors[256];

@@ -14,7 +14,7 @@ using namespace anivert;
 namespace {
 
 void Usage(std::ostream& Out) {
-    Out << "Usage: gifdump [--help] [--optimize N] [--encoder lzw|rle] [--save OUT.gif] FILE.gif\n"
+    Out << "Usage: gifdump [--help] [--salvage] [--optimize N] [--encoder lzw|rle] [--save OUT.gif] FILE.gif\n"
            "Prints the logical screen and global colour map of a GIF, one line per\n"
            "frame (bounds, local colour map, interlace, delay, disposal, transparency)\n"
            "followed by its extensions, and every warning the decoder gave.\n"
@@ -31,6 +31,9 @@ void Usage(std::ostream& Out) {
            "                does not load completely is not saved.\n"
            "  --encoder lzw|rle  how --save compresses the pixels: lzw (the default)\n"
            "                or rle, a run-length code stream any GIF decoder reads.\n"
+           "  --salvage     read a damaged or cut-off file as browsers show it (frames\n"
+           "                up to the fault, undecoded pixels transparent) and print\n"
+           "                a line \"salvaged: REASON\" when something was left out.\n"
            "Exit status: 0 when the file loads (and is saved), 1 when it does not (the\n"
            "message names the fault; what was read before it is still listed), 2 on\n"
            "bad usage.\n";
@@ -126,10 +129,15 @@ int main(int argc, char** argv) {
     std::string SaveTo;
     int Optimize = -1;
     int Encoder = -1;
+    bool Salvage = false;
     for (int I = 1; I < argc; ++I) {
         if (!std::strcmp(argv[I], "--help") || !std::strcmp(argv[I], "-h")) {
             Usage(std::cout);
             return 0;
+        }
+        if (!std::strcmp(argv[I], "--salvage")) {
+            Salvage = true;
+            continue;
         }
         if (!std::strcmp(argv[I], "--optimize")) {
             Optimize = I + 1 < argc ? OptionBits(argv[I + 1]) : -1;
@@ -167,6 +175,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     TGIFImage Image;
+    Image.Salvage = Salvage;
     std::vector<std::string> Warnings;
     Image.OnDecodeWarning = [&](TGIFImage&, const TGIFItem*, int, const std::string& Message) {
         Warnings.push_back(Message);
@@ -207,6 +216,8 @@ int main(int argc, char** argv) {
         }
     }
     if (Read) PrintImage(std::cout, Image);
+    if (Read && Salvage && Image.Images.Count() == 0 && Error.empty()) Error = Image.SalvagedReason;
+    if (Read && !Image.SalvagedReason.empty()) std::cout << "salvaged: " << Image.SalvagedReason << "\n";
     std::cout << Saved;
     for (const std::string& W : Warnings) std::cout << "warning: " << W << "\n";
     if (!Error.empty()) {
