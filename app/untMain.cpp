@@ -268,6 +268,30 @@ struct TRunAborted {};
 
 void TfrmMain::FileLoop(const std::string& SubFolder, int& Converted, int& NotConverted) {
     const int Rows = LV1.RowCount();
+    if (Jobs > 1 && Rows > 1) {
+        // Several at a time; the counts, the progress and what the jobs
+        // report come file by file as below.
+        std::vector<TBatchFile> Files;
+        for (int I = 0; I < Rows; ++I) Files.push_back({LV1.RowPath(I), SubFolder, OutputFolder});
+        if (Aborted) throw TRunAborted{};
+        int Finished = 0;
+        ConvertTogether(Files, TMsgResult::No, [this] { return !Aborted; },
+                        [&](std::size_t I, bool Made, std::exception_ptr Error) {
+                            if (Error) {
+                                try {
+                                    std::rethrow_exception(Error);
+                                } catch (const std::exception& E) {
+                                    Platform.ReportFailure(Files[I].Path, E.what());
+                                    throw;
+                                }
+                            }
+                            RzB.SetPercent(static_cast<int>(std::nearbyint((I + 1) * 100.0 / Rows)));
+                            ++(Made ? Converted : NotConverted);
+                            ++Finished;
+                        });
+        if (Finished < Rows) throw TRunAborted{};
+        return;
+    }
     for (int I = 0; I < Rows; ++I) {
         if (Aborted) throw TRunAborted{};
         RzB.SetPercent(static_cast<int>(std::nearbyint((I + 1) * 100.0 / LV1.RowCount())));

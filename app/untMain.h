@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -120,6 +122,13 @@ public:
     bool WriteTestPage = true;
     // Saved with the settings ("Compact", "Salvage"); the menu's check items show them.
     TMovieOptions Options;
+    // Files a run converts at a time (anivert-cli --jobs), each on a
+    // thread with a form of its own.
+    unsigned Jobs = 1;
+    // The job numbers of this form's temporary files are those that leave
+    // JobResidue when divided by JobModulus.
+    int JobResidue = 0;
+    int JobModulus = 1;
     // The counts of the last folder run.
     int RunConverted = 0;
     int RunNotConverted = 0;
@@ -157,6 +166,23 @@ public:
 
     // The conversion of one GIF; true when the movie exists afterwards.
     bool ConvertNow(const std::string& GifPath, const std::string& SubFolder);
+    // One file of a run converted with others.
+    struct TBatchFile {
+        std::string Path;
+        std::string SubFolder;
+        // Where the movie goes (the run's OutputFolder).
+        std::string OutputFolder;
+    };
+    // Converts Files Jobs at a time, as ConvertNow would one after the
+    // other with this form's settings: what the jobs show and report comes
+    // in the order of the files, and Done(I, Converted, Error) is called
+    // for each file in turn (Error holds what ConvertNow raised). No file
+    // is started once KeepGoing answers false; the overwrite question is
+    // answered with Answer. EStopNow, raised here or in a job, stops every
+    // job and is raised again.
+    void ConvertTogether(const std::vector<TBatchFile>& Files, TMsgResult Answer,
+                         const std::function<bool()>& KeepGoing,
+                         const std::function<void(std::size_t, bool, std::exception_ptr)>& Done);
     // When the URL edit is enabled and holds a URL other than the default
     // text: a button over the whole stage, placed above the FrameCount
     // frames' images, that opens the URL in a new window on release.

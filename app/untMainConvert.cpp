@@ -73,9 +73,11 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
     // 3. A number that keeps this job's temporary files apart.
     std::random_device Seed;
     std::mt19937 Rng(Seed());
-    int JobNumber = std::uniform_int_distribution<int>(0, 999999)(Rng);
-    while (Platform.FileExists(GetDir("temp") + std::to_string(JobNumber) + "-0.bmp"))
-        JobNumber = std::uniform_int_distribution<int>(0, 999999)(Rng);
+    // Forms converting at the same time pick from numbers of their own.
+    std::uniform_int_distribution<int> Numbers(0, (999999 - JobResidue) / JobModulus);
+    auto Pick = [&] { return Numbers(Rng) * JobModulus + JobResidue; };
+    int JobNumber = Pick();
+    while (Platform.FileExists(GetDir("temp") + std::to_string(JobNumber) + "-0.bmp")) JobNumber = Pick();
 
     // 5-6. The movie's path and the overwrite question. An existing movie
     // is replaced only when the new one is saved (the save writes beside it

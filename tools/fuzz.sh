@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a libFuzzer target for a while: tools/fuzz.sh [TARGET] [SECONDS]
-# Targets: fuzz_swf_reader (default), fuzz_bmp_reader, fuzz_gif_reader, fuzz_gif_writer. Inputs that crash are copied into
+# Targets: fuzz_swf_reader (default), fuzz_bmp_reader, fuzz_gif_reader, fuzz_gif_writer,
+# fuzz_convert (a GIF file to a movie, the first byte choosing the options). Inputs that crash are copied into
 # tests/data/<target's folder>/, where the regression tests pick them up.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +14,7 @@ case "$target" in
     fuzz_bmp_reader) regressions=tests/data/bmp-fuzz ;;
     fuzz_gif_reader) regressions=tests/data/gif-fuzz ;;
     fuzz_gif_writer) regressions=tests/data/gif-fuzz ;;
+    fuzz_convert) regressions=tests/data/convert-fuzz ;;
     *) echo "unknown target $target"; exit 2 ;;
 esac
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DANIVERT_FUZZ=ON -DANIVERT_TESTS=OFF -DANIVERT_BENCH=OFF \
@@ -35,6 +37,13 @@ case "$target" in
         cp tests/data/bmp/*.bmp "$work"/ ;;
     fuzz_gif_reader|fuzz_gif_writer)
         cp ../shared/corpus/gifs/*.gif "$work"/ ;;
+    fuzz_convert)
+        # Each corpus GIF under every choice of options.
+        for f in ../shared/corpus/gifs/*.gif; do
+            for c in 0 1 2 3 4 7; do
+                { printf "\\$(printf %03o $c)"; cat "$f"; } > "$work/seed-$c-$(basename "$f")"
+            done
+        done ;;
 esac
 mkdir -p "$regressions"
 cp "$regressions"/* "$work"/ 2>/dev/null || true

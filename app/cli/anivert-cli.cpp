@@ -1,6 +1,7 @@
 // anivert-cli: converts GIF files into movies from the command line, one by
 // one (single mode) or a folder with its first-level sub-folders (folder
 // mode), through the main window's logic without a window.
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -36,6 +38,11 @@ void CatchSignals() {
     sigemptyset(&A.sa_mask);
     for (int Signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(Signal, &A, nullptr);
 }
+
+// Files converted at a time unless --jobs says: one per core, measured
+// fastest on folders of GIFs (each file's pictures are packed on every core
+// too, which leaves cores idle while a file is read and composed).
+unsigned DefaultJobs() { return std::clamp(std::thread::hardware_concurrency(), 1u, 8u); }
 
 void Usage(std::ostream& Out) {
     Out << "Usage: anivert-cli [options] FILE.gif...\n"
@@ -66,6 +73,9 @@ void Usage(std::ostream& Out) {
            "                     not be decoded transparent (each such file is named on\n"
            "                     stderr as PATH: salvaged: reason)\n"
            "      --folder DIR   folder mode\n"
+           "  -j, --jobs N       convert N files at a time (default: one per core, at most\n"
+           "                     8); the movies and what is printed are those of one file\n"
+           "                     after the other\n"
            "      --max-pixels N make no movie whose pictures take more than N pixels\n"
            "                     (default 500000000: far above any real GIF's, low enough\n"
            "                     that no small file asks for hours of work)\n"
@@ -214,13 +224,34 @@ int Convert(TfrmMain& Form, TCliPlatform& Platform, bool FolderMode, const std::
 
     int Failed = 0;
     Form.EURL.SetText(Url.empty() ? TfrmMain::DefaultURL : Url);
+    // Without -o a movie goes beside its GIF.
+    auto OutputOf = [&Output](const std::string& File) {
+        const std::string Beside = ExtractFilePath(File);
+        return !Output.empty() ? Output : !Beside.empty() ? Beside : std::string(".");
+    };
+    if (Form.Jobs > 1 && Files.size() > 1) {
+        std::vector<TfrmMain::TBatchFile> Batch;
+        for (const std::string& File : Files) Batch.push_back({File, std::string(), OutputOf(File)});
+        Form.ConvertTogether(Batch, Platform.Overwrite ? TMsgResult::Yes : TMsgResult::No,
+                             [] { return !Interrupted; },
+                             [&](std::size_t I, bool Made, std::exception_ptr Error) {
+                                 if (Error) {
+                                     try {
+                                         std::rethrow_exception(Error);
+                                     } catch (const std::exception& E) {
+                                         Platform.ReportFailure(Files[I], E.what());
+                                     }
+                                 }
+                                 if (!Made) ++Failed;
+                             });
+        if (StopSignal) throw EStopNow{StopSignal};
+        return Failed == 0 && !Interrupted ? 0 : 1;
+    }
     for (const std::string& File : Files) {
         if (StopSignal) throw EStopNow{StopSignal};
         if (Interrupted) break;
         Singles->SetRows({File});
-        // Without -o the movie goes beside its GIF.
-        const std::string Beside = ExtractFilePath(File);
-        Form.OutputFolder = !Output.empty() ? Output : !Beside.empty() ? Beside : std::string(".");
+        Form.OutputFolder = OutputOf(File);
         try {
             if (!Form.ConvertNow(File, std::string())) ++Failed;
         } catch (const std::exception& E) {
@@ -239,6 +270,7 @@ int main(int argc, char** argv) {
     std::string Output, Url, Folder;
     bool TestPage = false, Overwrite = true, Quiet = false, FolderMode = false;
     TMovieOptions Options;
+    unsigned Jobs = DefaultJobs();
     for (int I = 1; I < argc; ++I) {
         const std::string A = argv[I];
         auto Value = [&](const char* Name) -> std::optional<std::string> {
@@ -273,6 +305,17 @@ int main(int argc, char** argv) {
             Overwrite = false;
         } else if (A == "--compact") {
             Options.Compact = true;
+        } else if (A == "-j" || A == "--jobs") {
+            auto V = Value("--jobs");
+            if (!V) return 2;
+            char* End = nullptr;
+            errno = 0;
+            const long N = std::strtol(V->c_str(), &End, 10);
+            if (V->empty() || *End || errno || N < 1 || N > 256) {
+                std::cerr << "anivert-cli: --jobs needs a number from 1 to 256, not " << *V << "\n";
+                return 2;
+            }
+            Jobs = static_cast<unsigned>(N);
         } else if (A == "--salvage") {
             Options.Salvage = true;
         } else if (A == "--max-pixels") {
@@ -319,6 +362,7 @@ int main(int argc, char** argv) {
     Platform.Form = &Form;
     Form.WriteTestPage = TestPage;
     Form.Options = Options;
+    Form.Jobs = Jobs;
     CatchSignals();
     // Stopped at once: what the file being converted made is gone; the
     // status tells which signal.

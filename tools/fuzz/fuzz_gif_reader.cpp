@@ -1,8 +1,10 @@
 // Fuzz target: the GIF reader and the frame pictures. Every input must
-// either load or fail with GIFException; every frame that was read must
-// give its picture (plain and dithered) and mask without fault.
+// either load or fail with GIFException, read plainly and salvaging; every
+// frame that was read must give its picture (plain and dithered) and mask
+// without fault.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "GIFImage.h"
@@ -38,6 +40,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
             F->Palette();
             F->SetBitmap(false);
         }
+    }
+    // Salvaging: frames cut short keep what they decoded.
+    TMemoryStream Again(std::vector<std::uint8_t>(Data, Data + Size));
+    TGIFImage Salvaged;
+    Salvaged.Salvage = true;
+    Salvaged.MaxFramePixels = Salvaged.MaxImagePixels = std::uint64_t(1) << 20;
+    Salvaged.OnDecodeWarning = [](TGIFImage&, const TGIFItem*, int, const std::string&) {};
+    try {
+        Salvaged.LoadFromStream(Again);
+    } catch (const GIFException&) {
+    }
+    for (const auto& F : Salvaged.Images) {
+        if (F->PixelData.size() != static_cast<std::size_t>(F->Width()) * static_cast<std::size_t>(F->Height()))
+            std::abort();
+        F->Bitmap();
     }
     return 0;
 }
