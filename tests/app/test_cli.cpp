@@ -40,6 +40,16 @@ TEST(Cli, SingleFiles) {
     EXPECT_EQ(RunCommand(Cli() + " --test-page " + D.File("a.gif") + " " + D.File("bad.gif"), &Out), 1);
     EXPECT_NE(Out.find("The file a.swf has been successfully created."), std::string::npos) << Out;
     EXPECT_NE(Out.find("There was an error while converting the file."), std::string::npos) << Out;
+    // Each failure is named with its reason, with -q too; several jobs
+    // print what one job after the other prints.
+    EXPECT_NE(Out.find(D.File("bad.gif") + ": premature end of data"), std::string::npos) << Out;
+    std::string Quiet, Together;
+    EXPECT_EQ(RunCommand(Cli() + " -q " + D.File("a.gif") + " " + D.File("none.gif"), &Quiet), 1);
+    EXPECT_NE(Quiet.find(D.File("none.gif") + ": no such file"), std::string::npos) << Quiet;
+    const std::string Files = " --test-page " + D.File("a.gif") + " " + D.File("bad.gif");
+    EXPECT_EQ(RunCommand(Cli() + " --jobs 1" + Files, &Out), 1);
+    EXPECT_EQ(RunCommand(Cli() + " --jobs 2" + Files, &Together), 1);
+    EXPECT_EQ(Together, Out);
     EXPECT_TRUE(fs::exists(D.File("a.swf")));
     EXPECT_TRUE(fs::exists(D.File("a.html")));
     EXPECT_FALSE(fs::exists(D.File("bad.swf")));
@@ -78,6 +88,61 @@ TEST(Cli, FolderMode) {
     WriteFileBytes(D.File("in/sub/broken.gif"), Bytes{'G', 'I', 'F'});
     EXPECT_EQ(RunCommand(Cli() + " --folder " + D.File("in"), &Out), 1);
     EXPECT_NE(Out.find("2 files of 3 have been successfully converted."), std::string::npos) << Out;
+    EXPECT_LT(Out.find(D.File("in/sub/broken.gif") + ": "), Out.find("2 files of 3")) << Out;
     EXPECT_TRUE(fs::exists(D.File("in/sub/two.swf")));
+    // Several files at a time: the same movies, the same report.
+    WriteFileBytes(D.File("in/sub/three.gif"), Anim());
+    fs::create_directories(D.File("j1"));
+    fs::create_directories(D.File("j3"));
+    std::string One, Three;
+    EXPECT_EQ(RunCommand(Cli() + " --jobs 1 --compact --folder " + D.File("in") + " -o " + D.File("j1"), &One), 1);
+    EXPECT_EQ(RunCommand(Cli() + " --jobs 3 --compact --folder " + D.File("in") + " -o " + D.File("j3"), &Three), 1);
+    EXPECT_EQ(Three, One);
+    for (const char* Movie : {"one.swf", "sub/two.swf", "sub/three.swf"})
+        EXPECT_EQ(ReadFileBytes(D.File(std::string("j3/") + Movie)), ReadFileBytes(D.File(std::string("j1/") + Movie)))
+            << Movie;
     EXPECT_EQ(RunCommand(Cli() + " --folder " + D.File("in") + " --url http://x", &Out), 2);
+}
+
+// A GIF of a few bytes may ask for any amount of work: it is refused with
+// the figure before the work, unless the budget is raised. Stopping at once
+// leaves no temporary file and no unfinished movie, and keeps the movie
+// that was there.
+TEST(Cli, BoundedWorkAndStopNow) {
+    TempDir D;
+    std::vector<TFrameSpec> Dots(100, TFrameSpec{0, 0, 1, 1, 10, 1});
+    WriteFileBytes(D.File("huge.gif"), MakeGif(4000, 4000, Dots));
+    ASSERT_LT(fs::file_size(D.File("huge.gif")), 4096u);
+    std::string Out;
+    EXPECT_EQ(RunCommand(Cli() + " -q " + D.File("huge.gif"), &Out), 1);
+    EXPECT_NE(Out.find(D.File("huge.gif") + ": the movie would take 1600000000 pixels of pictures"), std::string::npos)
+        << Out;
+    EXPECT_FALSE(fs::exists(D.File("huge.swf")));
+    // Compact movies write what changed: little.
+    EXPECT_EQ(RunCommand(Cli() + " -q --compact " + D.File("huge.gif"), &Out), 0) << Out;
+    EXPECT_LT(fs::file_size(D.File("huge.swf")), 65536u);
+
+    // A long conversion: full pictures of 2000 x 2000, one per frame.
+    std::vector<TFrameSpec> Long;
+    for (int K = 0; K < 60; ++K) Long.emplace_back(0, 0, 1, 1, 10, 1, false, true, static_cast<std::uint8_t>(1 + K % 2));
+    WriteFileBytes(D.File("long.gif"), MakeGif(2000, 2000, Long));
+    fs::create_directories(D.File("tmp"));
+    fs::create_directories(D.File("out"));
+    WriteFileBytes(D.File("out/long.swf"), Bytes{1, 2, 3});
+    struct Case {
+        const char* Signals;
+        int Status;
+    };
+    for (const Case& C : {Case{"TERM", 143}, Case{"HUP", 129}, Case{"INT INT", 130}}) {
+        SCOPED_TRACE(C.Signals);
+        const std::string Script = "{ TMPDIR=" + D.File("tmp") + " " + Cli() + " -q -o " + D.File("out") + " " +
+                                   D.File("long.gif") + " & p=$!; sleep 1; for s in " + C.Signals +
+                                   "; do kill -$s $p; sleep 0.2; done; wait $p; echo status $?; }";
+        EXPECT_EQ(RunCommand(Script, &Out), 0);
+        EXPECT_NE(Out.find("status " + std::to_string(C.Status)), std::string::npos) << Out;
+        EXPECT_NE(Out.find("anivert-cli: stopped"), std::string::npos) << Out;
+        EXPECT_TRUE(fs::is_empty(D.File("tmp")));
+        EXPECT_EQ(ReadFileBytes(D.File("out/long.swf")), (Bytes{1, 2, 3}));
+        EXPECT_EQ(std::distance(fs::directory_iterator(D.File("out")), fs::directory_iterator()), 1);
+    }
 }

@@ -40,10 +40,12 @@ TEST(Settings, StoredValuesAndTheWindowRectangle) {
     const std::string Out = W.Platform.Folder("movies");
     const std::string Last = W.Platform.Folder("gifs");
     Key(W.Platform) = {{"LastDir", Last}, {"OutputFolder", Out}, {"L", 10}, {"T", 20}, {"W", 900}, {"H", 500},
-                       {"Compact", 1}};
+                       {"Compact", 1}, {"Salvage", 1}};
     W.Form->FormCreate();
     EXPECT_TRUE(W.Form->Options.Compact);
     EXPECT_TRUE(W.Form->CompactMovies1.Checked());
+    EXPECT_TRUE(W.Form->Options.Salvage);
+    EXPECT_TRUE(W.Form->SalvageGifs1.Checked());
     EXPECT_EQ(W.Form->OutputFolder, Out);
     EXPECT_EQ(W.Form->FTree.SelectedFolder(), ExcludeTrailingDelim(Last));
     EXPECT_EQ(W.Form->Window.Left(), 10);
@@ -55,6 +57,7 @@ TEST(Settings, StoredValuesAndTheWindowRectangle) {
     W.Form->MovieOptionsClick();
     W.Form->FormClose();
     EXPECT_EQ(std::get<std::int32_t>(Key(W.Platform)["Compact"]), 0);
+    EXPECT_EQ(std::get<std::int32_t>(Key(W.Platform)["Salvage"]), 1);
     EXPECT_EQ(std::get<std::string>(Key(W.Platform)["LastDir"]), ExcludeTrailingDelim(Out));
     EXPECT_EQ(std::get<std::int32_t>(Key(W.Platform)["W"]), 1000);
     EXPECT_EQ(std::get<std::string>(Key(W.Platform)["OutputFolder"]), Out);

@@ -213,6 +213,10 @@ TEST(DesktopWindow, SettingsAreReadAtStartAndSavedOnClose) {
     EXPECT_TRUE(Window->Form().Options.Compact);
     Window->CompactMovies1->trigger();
     EXPECT_FALSE(Window->Form().Options.Compact);
+    EXPECT_EQ(Window->SalvageGifs1->text().toStdString(), "Salvage damaged GIFs");
+    EXPECT_FALSE(Window->SalvageGifs1->isChecked());
+    Window->SalvageGifs1->trigger();
+    EXPECT_TRUE(Window->Form().Options.Salvage);
     Window->show();
     Window->resize(900, 450);
     Window->Form().OutputFolder = D.Path();
@@ -223,6 +227,7 @@ TEST(DesktopWindow, SettingsAreReadAtStartAndSavedOnClose) {
     EXPECT_EQ(S.value(QStringLiteral("W")).toInt(), 900);
     EXPECT_EQ(S.value(QStringLiteral("H")).toInt(), 450);
     EXPECT_EQ(S.value(QStringLiteral("Compact")).toInt(), 0);
+    EXPECT_EQ(S.value(QStringLiteral("Salvage")).toInt(), 1);
 }
 
 TEST(DesktopProgram, CommandLineModeConvertsWithoutADisplayOrSettings) {
