@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "AnivertVersion.h"
 #include "GIFImage.h"
 
 using namespace anivert;
@@ -14,7 +15,7 @@ using namespace anivert;
 namespace {
 
 void Usage(std::ostream& Out) {
-    Out << "Usage: gifdump [--help] [--optimize N] [--encoder lzw|rle] [--save OUT.gif] FILE.gif\n"
+    Out << "Usage: gifdump [--help] [--version] [--optimize N] [--encoder lzw|rle] [--save OUT.gif] FILE.gif\n"
            "Prints the logical screen and global colour map of a GIF, one line per\n"
            "frame (bounds, local colour map, interlace, delay, disposal, transparency)\n"
            "followed by its extensions, and every warning the decoder gave.\n"
@@ -129,6 +130,10 @@ int main(int argc, char** argv) {
     for (int I = 1; I < argc; ++I) {
         if (!std::strcmp(argv[I], "--help") || !std::strcmp(argv[I], "-h")) {
             Usage(std::cout);
+            return 0;
+        }
+        if (!std::strcmp(argv[I], "--version")) {
+            std::cout << "gifdump " << ANIVERT_VERSION << "\n";
             return 0;
         }
         if (!std::strcmp(argv[I], "--optimize")) {
