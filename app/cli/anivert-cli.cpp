@@ -24,7 +24,7 @@ void OnInterrupt(int) { Interrupted = 1; }
 
 void Usage(std::ostream& Out) {
     Out << "Usage: anivert-cli [options] FILE.gif...\n"
-           "       anivert-cli --folder DIR [options]\n"
+           "   or: anivert-cli --folder DIR [options]\n"
            "\n"
            "Converts animated GIF files into SWF movies (version 6, 24 frames per second,\n"
            "lossless frames with transparency, the GIF's delays and disposal methods).\n"
