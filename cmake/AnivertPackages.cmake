@@ -10,7 +10,6 @@
 # The copyright and the changelog of each package.
 find_program(ANIVERT_GZIP gzip)
 string(TIMESTAMP ANIVERT_DEB_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
-set(ANIVERT_DEB_SOURCE anivert)
 configure_file(packaging/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
 if(ANIVERT_GZIP)
   add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/packaging/changelog.gz
