@@ -1,4 +1,5 @@
 #include "AppInfo.h"
+#include "AnivertVersion.h"
 
 namespace anivert {
 

@@ -7,17 +7,24 @@
 # source than the Debian package of that name (Node.js and its npm, say):
 # it is installed only when the command is missing.
 
-# Building the converter, the desktop program and the libraries.
+# Building the converter, the desktop program and the libraries, with the
+# manual pages made from the programs' --help (help2man).
 anivert_packages_build="build-essential cmake pkg-config zlib1g-dev libdeflate-dev libjpeg62-turbo-dev qt6-base-dev \
-libgtest-dev libgmock-dev libbenchmark-dev libcrypt-dev"
+libgtest-dev libgmock-dev libbenchmark-dev libcrypt-dev help2man"
+# Making the Debian packages of a build (cpack -G DEB): dpkg-deb and
+# dpkg-shlibdeps, file (with which CPack picks the programs for
+# dpkg-shlibdeps), and fakeroot for packing an install tree by hand
+# (CPack itself packs the files as root's).
+anivert_packages_deb="dpkg-dev fakeroot file"
 # The clang build and the fuzz targets (libFuzzer and the sanitizers' runtime).
 anivert_packages_clang="clang libclang-rt-14-dev"
 # Everything the tests use besides: the clang build, independent readers
 # (giflib, libpng, ImageMagick, ffmpeg, yaswfp), the virtual display of the
-# window's screenshots, and the real player of the end-to-end test (Ruffle
-# from npm, run in Chromium).
-anivert_packages_test="$anivert_packages_clang libgif-dev libpng-dev imagemagick ffmpeg python3 python3-yaswfp \
-xvfb xauth chromium nodejs:node npm:npm"
+# window's screenshots, the real player of the end-to-end test (Ruffle
+# from npm, run in Chromium), the package checks (lintian, and man to read
+# the manual pages).
+anivert_packages_test="$anivert_packages_clang $anivert_packages_deb libgif-dev libpng-dev imagemagick ffmpeg python3 \
+python3-yaswfp xvfb xauth chromium nodejs:node npm:npm lintian man-db"
 anivert_packages_all="$anivert_packages_build $anivert_packages_test"
 
 # Runs a command up to three times: a package mirror that drops a

@@ -2,7 +2,8 @@
 # Installs every package the builds and tests use, then builds three times
 # and runs every test: a Release build with GCC (what users build), a Debug
 # build with AddressSanitizer and UndefinedBehaviorSanitizer, and a Release
-# build with clang; then the end-to-end test with the first build.
+# build with clang; then, with the first build, the install and package
+# checks and the end-to-end test.
 # Warnings are errors in all three. Ends with "N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -52,6 +53,25 @@ run_build build -DCMAKE_BUILD_TYPE=Release -DANIVERT_SANITIZE=OFF
 run_build build-asan -DCMAKE_BUILD_TYPE=Debug -DANIVERT_SANITIZE=ON -DANIVERT_BENCH=OFF
 run_build build-clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DANIVERT_SANITIZE=OFF -DANIVERT_BENCH=OFF
+
+# run_step NAME COMMAND...: a check of its own, one test of the tally.
+run_step() {
+    local name=$1
+    shift
+    echo "== $name"
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        echo "$name failed"
+        failed=$((failed + 1))
+        status=1
+    fi
+}
+
+# The first build as users take it: installed, with the examples built
+# against it; and as Debian packages, unpacked and checked by lintian.
+run_step "install check" bash tools/check-install.sh build
+run_step "package check" bash tools/check-packages.sh build
 
 # The end-to-end test with the first build: movies played in an independent
 # Flash player and read by an independent parser.

@@ -46,7 +46,7 @@ unsigned DefaultJobs() { return std::clamp(std::thread::hardware_concurrency(), 
 
 void Usage(std::ostream& Out) {
     Out << "Usage: anivert-cli [options] FILE.gif...\n"
-           "       anivert-cli --folder DIR [options]\n"
+           "   or: anivert-cli --folder DIR [options]\n"
            "\n"
            "Converts animated GIF files into SWF movies (version 6, 24 frames per second,\n"
            "lossless frames with transparency, the GIF's delays and disposal methods).\n"

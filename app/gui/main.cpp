@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "AppInfo.h"
 #include "MainWindow.h"
 #include "QtPlatform.h"
 
@@ -43,6 +44,10 @@ public:
 
 int main(int argc, char** argv) {
     const std::vector<std::string> Args(argv + 1, argv + argc);
+    if (Args.size() == 1 && Args[0] == "--version") {
+        std::cout << "anivert " << ApplicationVersion() << "\n";
+        return 0;
+    }
     std::error_code Ec;
     if (!Args.empty() && std::filesystem::is_regular_file(Args[0], Ec)) {
         QCoreApplication App(argc, argv);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "AnivertVersion.h"
 #include "GIFImage.h"
 
 using namespace anivert;
@@ -14,26 +15,27 @@ using namespace anivert;
 namespace {
 
 void Usage(std::ostream& Out) {
-    Out << "Usage: gifdump [--help] [--salvage] [--optimize N] [--encoder lzw|rle] [--save OUT.gif] FILE.gif\n"
+    Out << "Usage: gifdump [--help] [--version] [--salvage] [--optimize N] [--encoder lzw|rle] [--save OUT.gif] FILE.gif\n"
            "Prints the logical screen and global colour map of a GIF, one line per\n"
            "frame (bounds, local colour map, interlace, delay, disposal, transparency)\n"
            "followed by its extensions, and every warning the decoder gave.\n"
-           "  --optimize N  first merge the colour maps into one global map, then\n"
-           "                optimise the frames with the option bits N (0 to 255):\n"
-           "                1 crop transparent borders and drop frames left blank,\n"
-           "                2 make pixels that repeat the previous frame transparent,\n"
-           "                4 remove extensions and frames without effect, unused\n"
-           "                transparency and pointless disposal, 8 order colour maps\n"
-           "                by use, 16 reduce colours (no effect); the converter\n"
-           "                uses 30 and 31.\n"
-           "  --save OUT.gif  write the (optimised) GIF to OUT.gif, then list what was\n"
-           "                written and a line with both files' sizes; a file that\n"
-           "                does not load completely is not saved.\n"
+           "  --optimize N       first merge the colour maps into one global map, then\n"
+           "                     optimise the frames with the option bits N (0 to 255):\n"
+           "                     1 crop transparent borders and drop frames left blank,\n"
+           "                     2 make pixels that repeat the previous frame transparent,\n"
+           "                     4 remove extensions and frames without effect, unused\n"
+           "                     transparency and pointless disposal, 8 order colour maps\n"
+           "                     by use, 16 reduce colours (no effect); the converter\n"
+           "                     uses 30 and 31.\n"
+           "  --save OUT.gif     write the (optimised) GIF to OUT.gif, then list what was\n"
+           "                     written and a line with both files' sizes; a file that\n"
+           "                     does not load completely is not saved.\n"
            "  --encoder lzw|rle  how --save compresses the pixels: lzw (the default)\n"
-           "                or rle, a run-length code stream any GIF decoder reads.\n"
-           "  --salvage     read a damaged or cut-off file as browsers show it (frames\n"
-           "                up to the fault, undecoded pixels transparent) and print\n"
-           "                a line \"salvaged: REASON\" when something was left out.\n"
+           "                     or rle, a run-length code stream any GIF decoder reads.\n"
+           "  --salvage          read a damaged or cut-off file as browsers show it (the\n"
+           "                     frames up to the fault, undecoded pixels transparent)\n"
+           "                     and print a line \"salvaged: REASON\" when something was\n"
+           "                     left out.\n"
            "Exit status: 0 when the file loads (and is saved), 1 when it does not (the\n"
            "message names the fault; what was read before it is still listed), 2 on\n"
            "bad usage.\n";
@@ -133,6 +135,10 @@ int main(int argc, char** argv) {
     for (int I = 1; I < argc; ++I) {
         if (!std::strcmp(argv[I], "--help") || !std::strcmp(argv[I], "-h")) {
             Usage(std::cout);
+            return 0;
+        }
+        if (!std::strcmp(argv[I], "--version")) {
+            std::cout << "gifdump " << ANIVERT_VERSION << "\n";
             return 0;
         }
         if (!std::strcmp(argv[I], "--salvage")) {

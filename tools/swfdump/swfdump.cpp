@@ -4,6 +4,7 @@
 #include <iostream>
 #include <string>
 
+#include "AnivertVersion.h"
 #include "SWFStreams.h"
 #include "TagDump.h"
 
@@ -12,7 +13,7 @@ using namespace anivert;
 namespace {
 
 void Usage(std::ostream& Out) {
-    Out << "Usage: swfdump [--help] FILE.swf\n"
+    Out << "Usage: swfdump [--help] [--version] FILE.swf\n"
            "Prints the header of an SWF movie (plain FWS or compressed CWS) and every\n"
            "tag with its code, name, length and decoded fields.\n"
            "Exit status: 0 when the whole file was read, 1 when it is not a readable\n"
@@ -48,6 +49,10 @@ int main(int argc, char** argv) {
     for (int I = 1; I < argc; ++I) {
         if (!std::strcmp(argv[I], "--help") || !std::strcmp(argv[I], "-h")) {
             Usage(std::cout);
+            return 0;
+        }
+        if (!std::strcmp(argv[I], "--version")) {
+            std::cout << "swfdump " << ANIVERT_VERSION << "\n";
             return 0;
         }
         if (argv[I][0] == '-' && argv[I][1] != '\0') {
