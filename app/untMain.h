@@ -23,6 +23,8 @@ struct TMovieOptions {
     // Colour-mapped bitmaps, in the flattened scheme only what changed,
     // and a faster deflater: the same pictures in far fewer bytes.
     bool Compact = false;
+    // Plays as often as the GIF says, then stops on the last frame.
+    bool LoopAsGif = false;
 };
 
 // The controls of the main window. The front end creates them (subclasses
@@ -46,6 +48,7 @@ struct TMainControls {
     std::unique_ptr<TPreviewBox> BPanel1;
     // The check items of the movie options menu.
     std::unique_ptr<TCheckBox> CompactMovies1;
+    std::unique_ptr<TCheckBox> LoopAsGif1;
 };
 
 class TfrmMain {
@@ -90,6 +93,7 @@ public:
     TPreviewImage& Image1;
     TPreviewBox& BPanel1;
     TCheckBox& CompactMovies1;
+    TCheckBox& LoopAsGif1;
 
     // State.
     std::string OutputFolder;
@@ -107,7 +111,8 @@ public:
     bool FirstFrameTransparent = false;
     // Single mode writes and opens the test page after a conversion.
     bool WriteTestPage = true;
-    // Saved with the settings ("Compact"); the menu's check items show them.
+    // Saved with the settings ("Compact", "LoopAsGif"); the menu's check
+    // items show them.
     TMovieOptions Options;
     // The counts of the last folder run.
     int RunConverted = 0;

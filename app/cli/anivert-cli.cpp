@@ -45,6 +45,10 @@ void Usage(std::ostream& Out) {
            "      --compact      compact movies: the same pictures in far fewer bytes\n"
            "                     (colour-mapped bitmaps, only what changed between\n"
            "                     frames, a faster deflater)\n"
+           "      --loop gif     play as often as the GIF says, then stop on the last\n"
+           "                     frame: once without a loop extension, N + 1 times\n"
+           "                     for a loop count N, for ever for a count of 0\n"
+           "      --loop forever repeat every movie for ever (the default)\n"
            "      --folder DIR   folder mode\n"
            "  -q, --quiet        print errors only\n"
            "  -h, --help         this text\n"
@@ -189,6 +193,14 @@ int main(int argc, char** argv) {
             Overwrite = false;
         } else if (A == "--compact") {
             Options.Compact = true;
+        } else if (A == "--loop") {
+            auto V = Value("--loop");
+            if (!V) return 2;
+            if (*V != "gif" && *V != "forever") {
+                std::cerr << "anivert-cli: --loop takes gif or forever, not " << *V << "\n";
+                return 2;
+            }
+            Options.LoopAsGif = *V == "gif";
         } else if (A == "-q" || A == "--quiet") {
             Quiet = true;
         } else if (A.size() > 1 && A[0] == '-') {

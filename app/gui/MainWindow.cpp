@@ -73,6 +73,7 @@ TMainWindow::TMainWindow(TPlatform& Platform) {
     C.Image1 = std::make_unique<TQtPreviewImage>(Image1);
     C.BPanel1 = std::make_unique<TQtPreviewBox>(BPanel1);
     C.CompactMovies1 = std::make_unique<TQtMenuCheck>(CompactMovies1);
+    C.LoopAsGif1 = std::make_unique<TQtMenuCheck>(LoopAsGif1);
     FForm = std::make_unique<TfrmMain>(Platform, std::move(C));
     Wire();
     qApp->installEventFilter(this);
@@ -108,6 +109,8 @@ void TMainWindow::Build() {
     auto* Options = new QMenu(TBSubmenuItem2);
     CompactMovies1 = Options->addAction(QStringLiteral("Compact movies"));
     CompactMovies1->setCheckable(true);
+    LoopAsGif1 = Options->addAction(QStringLiteral("Loop as the GIF says"));
+    LoopAsGif1->setCheckable(true);
     TBSubmenuItem2->setMenu(Options);
 
     FTree = new QTreeWidget(FClient);
@@ -228,6 +231,7 @@ void TMainWindow::Wire() {
     connect(TBItem1, &QAction::triggered, this, [&F] { F.TBItem1Click(); });
     connect(About1, &QAction::triggered, this, [&F] { F.About1Click(); });
     connect(CompactMovies1, &QAction::toggled, this, [&F](bool) { F.MovieOptionsClick(); });
+    connect(LoopAsGif1, &QAction::toggled, this, [&F](bool) { F.MovieOptionsClick(); });
     connect(ChB1, &QCheckBox::toggled, this, [&F](bool) { F.ChB1Click(); });
     connect(LV1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [&F](const QItemSelection& Selected, const QItemSelection& Deselected) {

@@ -47,6 +47,7 @@ public:
     // The movie options menu, beside Help.
     QToolButton* TBSubmenuItem2 = nullptr;
     QAction* CompactMovies1 = nullptr;
+    QAction* LoopAsGif1 = nullptr;
     QTreeWidget* FTree = nullptr;
     QListWidget* LV1 = nullptr;
     QComboBox* CB1 = nullptr;
