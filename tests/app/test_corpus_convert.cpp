@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "AppTestUtil.h"
 
@@ -33,10 +31,8 @@ class CorpusConversion : public testing::TestWithParam<TParam> {};
 // Chromium's readings of the corpus files, by file stem.
 const Json& References() {
     static const Json R = [] {
-        std::ifstream F(CorpusDir() + "/ref/refs.json");
-        std::stringstream S;
-        S << F.rdbuf();
-        return ParseJson(S.str());
+        const Bytes Text = ReadFileBytes(CorpusDir() + "/ref/refs.json");
+        return ParseJson(std::string(Text.begin(), Text.end()));
     }();
     return R;
 }
@@ -70,25 +66,11 @@ TEST_P(CorpusConversion, MovieShowsWhatTheGifShows) {
     ASSERT_TRUE(Converted);
     const std::vector<std::string> Problems = CheckMovieAgainstGif(Gif, Swf);
     for (std::size_t I = 0; I < Problems.size() && I < 5; ++I) ADD_FAILURE() << Problems[I];
-    // An animation Chromium plays once stops at once on the last frame; one
-    // it repeats N times counts to N + 1 passes; one it repeats for ever,
-    // and every still image, has no actions.
+    // The compact movie ends in a Stop where Chromium stops the animation.
     const Json& Meta = References()[Name.substr(0, Name.size() - 4)]["chrome_meta"];
-    const Json& Repeats = Meta["repetitionCount"];
+    const bool Stops = Compact && Meta["frameCount"].Int() > 1 && Meta["repetitionCount"].K == Json::Number;
     const std::vector<std::uint8_t> Actions = TMovieRenderer(Swf).Movie.LastFrameActions;
-    if (!Compact || Meta["frameCount"].Int() <= 1 || Repeats.K == Json::String) {
-        EXPECT_TRUE(Actions.empty());
-    } else if (Repeats.Int() == 0) {
-        EXPECT_EQ(Actions, B({0x07, 0x00}));
-    } else {
-        // The counter's last comparison: Push the passes, Less, If over the
-        // Stop, Stop, the end.
-        const int Passes = Repeats.Int() + 1;
-        const Bytes Test = B({0x96, 0x05, 0x00, 0x07, Passes & 0xFF, Passes >> 8 & 0xFF, Passes >> 16, 0x00, 0x0F,
-                              0x9D, 0x02, 0x00, 0x01, 0x00, 0x07, 0x00});
-        ASSERT_GT(Actions.size(), Test.size());
-        EXPECT_EQ(Bytes(Actions.end() - 16, Actions.end()), Test);
-    }
+    EXPECT_EQ(Actions.size() >= 2 && Actions.end()[-2] == 0x07, Stops);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, CorpusConversion, testing::Combine(testing::ValuesIn(CorpusFiles()), testing::Bool()),
