@@ -28,6 +28,7 @@ TMainControls& TfrmMain::Prepare() {
     if (!C.BPanel1) C.BPanel1 = std::make_unique<TPreviewBox>();
     if (!C.CompactMovies1) C.CompactMovies1 = std::make_unique<TCheckBox>();
     if (!C.SalvageGifs1) C.SalvageGifs1 = std::make_unique<TCheckBox>();
+    if (!C.LoopAsGif1) C.LoopAsGif1 = std::make_unique<TCheckBox>();
     if (!C.Window) {
         C.Window = std::make_unique<TWindowFrame>();
         C.Window->SetWidth(DesignWidth);
@@ -55,7 +56,8 @@ TfrmMain::TfrmMain(TPlatform& APlatform, TMainControls Controls)
       Image1(*FControls.Image1),
       BPanel1(*FControls.BPanel1),
       CompactMovies1(*FControls.CompactMovies1),
-      SalvageGifs1(*FControls.SalvageGifs1) {
+      SalvageGifs1(*FControls.SalvageGifs1),
+      LoopAsGif1(*FControls.LoopAsGif1) {
     // The window's design state: single mode, the default link text, the
     // Start button disabled, the progress bar hidden.
     RBSingle.SetChecked(true);
@@ -126,6 +128,8 @@ void TfrmMain::readini() {
     CompactMovies1.SetChecked(Options.Compact);
     Options.Salvage = ReadFlag("Salvage");
     SalvageGifs1.SetChecked(Options.Salvage);
+    Options.LoopAsGif = ReadFlag("LoopAsGif");
+    LoopAsGif1.SetChecked(Options.LoopAsGif);
     // The window rectangle; reading stops at the first value missing, and
     // the window then goes to the top-left corner.
     std::int32_t V = 0;
@@ -147,6 +151,7 @@ void TfrmMain::writeini() {
     Key->WriteString("OutputFolder", OutputFolder);
     Key->WriteInteger("Compact", Options.Compact ? 1 : 0);
     Key->WriteInteger("Salvage", Options.Salvage ? 1 : 0);
+    Key->WriteInteger("LoopAsGif", Options.LoopAsGif ? 1 : 0);
     Key->WriteInteger("L", Window.Left());
     Key->WriteInteger("T", Window.Top());
     Key->WriteInteger("W", Window.Width());
@@ -170,6 +175,7 @@ void TfrmMain::TBItem1Click() { Platform.ShowHelp(HelpFile, 11); }
 void TfrmMain::MovieOptionsClick() {
     Options.Compact = CompactMovies1.Checked();
     Options.Salvage = SalvageGifs1.Checked();
+    Options.LoopAsGif = LoopAsGif1.Checked();
 }
 
 // ------------------------------------------------------------ runs

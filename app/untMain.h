@@ -34,6 +34,8 @@ struct TMovieOptions {
     // the frames up to the fault, what was not decoded transparent.
     bool Salvage = false;
     std::int64_t MaxPixels = DefaultMaxPixels;
+    // Plays as often as the GIF says, then stops on the last frame.
+    bool LoopAsGif = false;
 };
 
 // The controls of the main window. The front end creates them (subclasses
@@ -58,6 +60,7 @@ struct TMainControls {
     // The check items of the movie options menu.
     std::unique_ptr<TCheckBox> CompactMovies1;
     std::unique_ptr<TCheckBox> SalvageGifs1;
+    std::unique_ptr<TCheckBox> LoopAsGif1;
 };
 
 class TfrmMain {
@@ -103,6 +106,7 @@ public:
     TPreviewBox& BPanel1;
     TCheckBox& CompactMovies1;
     TCheckBox& SalvageGifs1;
+    TCheckBox& LoopAsGif1;
 
     // State.
     std::string OutputFolder;
@@ -120,7 +124,8 @@ public:
     bool FirstFrameTransparent = false;
     // Single mode writes and opens the test page after a conversion.
     bool WriteTestPage = true;
-    // Saved with the settings ("Compact", "Salvage"); the menu's check items show them.
+    // Saved with the settings ("Compact", "Salvage", "LoopAsGif"); the menu's
+    // check items show them.
     TMovieOptions Options;
     // Files a run converts at a time (anivert-cli --jobs), each on a
     // thread with a form of its own.

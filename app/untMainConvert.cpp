@@ -8,6 +8,7 @@
 #include "FlashObjects.h"
 #include "FrameComposition.h"
 #include "GIFImage.h"
+#include "LoopActions.h"
 #include "untMain.h"
 
 namespace anivert {
@@ -147,6 +148,9 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
             const TColor Background = Gif.GlobalColorMap().Count() > 0 ? Gif.BackgroundColor() : 0;
             // 12. The link, above every frame image.
             AddLink(Movie, Width, Height, Gif.Images.Count());
+            // How often the movie plays (Loop as the GIF says), read before
+            // the optimiser may drop loop extensions.
+            const int Passes = Options.LoopAsGif ? GifPasses(Gif) : 0;
             // 13. The frames, then the file.
             TBitmap32 Surface;
             try {
@@ -162,6 +166,7 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
                 Reason = E.what();
             }
             if (Reason.empty()) {
+                AddLoopActions(Movie, Passes);
                 Movie.MakeStream();
                 Movie.SaveFile(OutPath);
                 Saved = true;

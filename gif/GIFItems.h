@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -656,6 +657,11 @@ public:
     TColor BackgroundColor();
     bool Empty() const { return Images.Count() == 0; }
     void Clear();
+    // How often the image is repeated after its first pass, as browsers
+    // read the loop extensions ("NETSCAPE2.0", "ANIMEXTS1.0"): the count of
+    // the last one in the file (one may follow the last frame); 0 means for
+    // ever. Empty when there is none: the image plays once.
+    std::optional<std::uint16_t> RepetitionCount() const;
 
     // The image's palette: the global map's, else the first frame's local
     // map's; null when there is neither.

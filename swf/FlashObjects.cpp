@@ -92,6 +92,20 @@ void TFlashMovie::ShowFrame(std::uint16_t Count) {
     CurrentFrame = static_cast<std::int32_t>(FrameCount) - 1;
 }
 
+TFlashActionScript* TFlashMovie::AddActions(std::int32_t Frame) {
+    auto Script = std::make_unique<TFlashActionScript>(this);
+    TFlashActionScript* P = Script.get();
+    std::int32_t Shown = 0;
+    for (auto It = ObjectList.begin(); It != ObjectList.end(); ++It) {
+        const auto* T = dynamic_cast<const TSWFObject*>(It->get());
+        if (T && T->TagID == tagShowFrame && Shown++ == Frame) {
+            ObjectList.insert(It, std::move(Script));
+            return P;
+        }
+    }
+    return AddObject(std::move(Script));
+}
+
 void TFlashMovie::MakeStream() {
     Body->Clear();
     std::uint8_t V = Version();

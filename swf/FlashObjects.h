@@ -81,6 +81,12 @@ public:
     // RemoveObject2 at Depth.
     void RemoveObject(std::uint16_t Depth, const TFlashIDObject* Shape = nullptr);
     void ShowFrame(std::uint16_t Count = 1);
+    // Actions run when the movie reaches frame Frame (0-based): a DoAction
+    // right before the ShowFrame tag that ends the frame, after what the
+    // frame holds already. A frame not yet ended (Frame >= FrameCount) is
+    // the current one: the DoAction goes at the end, before the next
+    // ShowFrame.
+    TFlashActionScript* AddActions(std::int32_t Frame);
     void MakeStream() override;
 
 protected:

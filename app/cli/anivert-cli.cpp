@@ -72,6 +72,10 @@ void Usage(std::ostream& Out) {
            "                     shows of them: the frames up to the fault, what could\n"
            "                     not be decoded transparent (each such file is named on\n"
            "                     stderr as PATH: salvaged: reason)\n"
+           "      --loop gif     play as often as the GIF says, then stop on the last\n"
+           "                     frame: once without a loop extension, N + 1 times\n"
+           "                     for a loop count N, for ever for a count of 0\n"
+           "      --loop forever repeat every movie for ever (the default)\n"
            "      --folder DIR   folder mode\n"
            "  -j, --jobs N       convert N files at a time (default: one per core, at most\n"
            "                     8); the movies and what is printed are those of one file\n"
@@ -329,6 +333,14 @@ int main(int argc, char** argv) {
                 return 2;
             }
             Options.MaxPixels = N;
+        } else if (A == "--loop") {
+            auto V = Value("--loop");
+            if (!V) return 2;
+            if (*V != "gif" && *V != "forever") {
+                std::cerr << "anivert-cli: --loop takes gif or forever, not " << *V << "\n";
+                return 2;
+            }
+            Options.LoopAsGif = *V == "gif";
         } else if (A == "-q" || A == "--quiet") {
             Quiet = true;
         } else if (A.size() > 1 && A[0] == '-') {

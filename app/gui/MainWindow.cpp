@@ -74,6 +74,7 @@ TMainWindow::TMainWindow(TPlatform& Platform) {
     C.BPanel1 = std::make_unique<TQtPreviewBox>(BPanel1);
     C.CompactMovies1 = std::make_unique<TQtMenuCheck>(CompactMovies1);
     C.SalvageGifs1 = std::make_unique<TQtMenuCheck>(SalvageGifs1);
+    C.LoopAsGif1 = std::make_unique<TQtMenuCheck>(LoopAsGif1);
     FForm = std::make_unique<TfrmMain>(Platform, std::move(C));
     Wire();
     qApp->installEventFilter(this);
@@ -109,6 +110,8 @@ void TMainWindow::Build() {
     auto* Options = new QMenu(TBSubmenuItem2);
     CompactMovies1 = Options->addAction(QStringLiteral("Compact movies"));
     CompactMovies1->setCheckable(true);
+    LoopAsGif1 = Options->addAction(QStringLiteral("Loop as the GIF says"));
+    LoopAsGif1->setCheckable(true);
     SalvageGifs1 = Options->addAction(QStringLiteral("Salvage damaged GIFs"));
     SalvageGifs1->setCheckable(true);
     TBSubmenuItem2->setMenu(Options);
@@ -232,6 +235,7 @@ void TMainWindow::Wire() {
     connect(About1, &QAction::triggered, this, [&F] { F.About1Click(); });
     connect(CompactMovies1, &QAction::toggled, this, [&F](bool) { F.MovieOptionsClick(); });
     connect(SalvageGifs1, &QAction::toggled, this, [&F](bool) { F.MovieOptionsClick(); });
+    connect(LoopAsGif1, &QAction::toggled, this, [&F](bool) { F.MovieOptionsClick(); });
     connect(ChB1, &QCheckBox::toggled, this, [&F](bool) { F.ChB1Click(); });
     connect(LV1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [&F](const QItemSelection& Selected, const QItemSelection& Deselected) {

@@ -48,6 +48,7 @@ public:
     QToolButton* TBSubmenuItem2 = nullptr;
     QAction* CompactMovies1 = nullptr;
     QAction* SalvageGifs1 = nullptr;
+    QAction* LoopAsGif1 = nullptr;
     QTreeWidget* FTree = nullptr;
     QListWidget* LV1 = nullptr;
     QComboBox* CB1 = nullptr;

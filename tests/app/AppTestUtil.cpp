@@ -26,9 +26,11 @@ void TWindowFixture::SelectFile(int Row) {
     Form->LV1SelectItem(Row, true);
 }
 
-Bytes MakeGif(int Width, int Height, const std::vector<TFrameSpec>& Frames, const std::vector<TColor>& Global) {
+Bytes MakeGif(int Width, int Height, const std::vector<TFrameSpec>& Frames, const std::vector<TColor>& Global,
+              int Loop) {
     GifBuilder G;
     G.Header(Width, Height, Global.empty() ? std::vector<TColor>{0x000000, 0xFFFFFF, 0x0000FF, 0x00FF00} : Global);
+    if (Loop >= 0) G.Loop(Loop);
     for (const TFrameSpec& F : Frames) {
         if (F.Gce) G.GCE((F.Disposal << 2) | (F.Transparent ? 1 : 0), F.Delay, 3);
         std::vector<std::uint8_t> Pixels = F.Pixels;

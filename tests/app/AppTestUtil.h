@@ -41,7 +41,9 @@ struct TFrameSpec {
     std::uint8_t Colour = 1;
     std::vector<std::uint8_t> Pixels;  // when empty: every pixel Colour
 };
-Bytes MakeGif(int Width, int Height, const std::vector<TFrameSpec>& Frames, const std::vector<TColor>& Global = {});
+// Loop 0 or more: a loop extension with that count before the first frame.
+Bytes MakeGif(int Width, int Height, const std::vector<TFrameSpec>& Frames, const std::vector<TColor>& Global = {},
+              int Loop = -1);
 
 // Converts a GIF file and compares every frame of the movie with the GIF
 // rules; answers the problems found (empty when the movie is right).

@@ -38,8 +38,15 @@ TMovieRenderer::TMovieRenderer(const std::string& File) {
     std::map<std::uint16_t, TPlacement> List;
     std::map<std::uint16_t, bool> Defined;
     auto Problem = [this](const std::string& S) { Movie.Problems.push_back(S); };
+    std::size_t Actions = 0;
     for (const TSWFReadTag& T : R.Tags) {
         Movie.Tags.push_back(T.TagID);
+        if (T.TagID == tagDoAction) {
+            if (Actions++) Problem("more than one DoAction tag");
+            const auto Body = R.Data.begin() + T.Offset + (T.LongHeader ? 6 : 2);
+            Movie.LastFrameActions.assign(Body, Body + T.BodySize);
+            continue;
+        }
         if (auto* L = dynamic_cast<TSWFDefineBitsLossless*>(T.Tag.get())) {
             if (Defined[L->CharacterID]) Problem("character " + std::to_string(L->CharacterID) + " defined twice");
             Defined[L->CharacterID] = true;
@@ -135,6 +142,10 @@ TMovieRenderer::TMovieRenderer(const std::string& File) {
         }
     }
     if (static_cast<int>(Movie.DisplayLists.size()) != Movie.FrameCount) Problem("frame count differs from ShowFrame tags");
+    const auto& Tags = Movie.Tags;
+    const auto Last = std::find(Tags.rbegin(), Tags.rend(), tagShowFrame);
+    if (Actions && (Last == Tags.rend() || Last + 1 == Tags.rend() || Last[1] != tagDoAction))
+        Problem("a DoAction tag elsewhere than right before the last ShowFrame");
 }
 
 Canvas TMovieRenderer::Render(int Frame, int* Deepest) const {

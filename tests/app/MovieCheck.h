@@ -30,6 +30,9 @@ struct TPlayedMovie {
     std::vector<std::uint16_t> Tags;  // tag codes in file order
     // The display list after each ShowFrame.
     std::vector<std::map<std::uint16_t, TPlacement>> DisplayLists;
+    // The body of the one DoAction tag a movie may have, right before its
+    // last ShowFrame (the actions that stop it); empty without one.
+    std::vector<std::uint8_t> LastFrameActions;
     std::vector<std::string> Problems;  // structural faults found
 };
 

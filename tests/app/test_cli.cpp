@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "AppTestUtil.h"
+#include "SWFStreams.h"
 
 using namespace anivert;
 using namespace anivert::test;
@@ -145,4 +147,83 @@ TEST(Cli, BoundedWorkAndStopNow) {
         EXPECT_EQ(ReadFileBytes(D.File("out/long.swf")), (Bytes{1, 2, 3}));
         EXPECT_EQ(std::distance(fs::directory_iterator(D.File("out")), fs::directory_iterator()), 1);
     }
+}
+
+// --loop gif: a GIF without a loop extension stops on its last frame, a
+// count N stops there after N + 1 passes, a count of 0 (and a GIF of one
+// frame) loops as --loop forever, the default, does.
+TEST(Cli, LoopAsTheGifSays) {
+    TempDir D;
+    const std::vector<TFrameSpec> Frames = {{0, 0, 8, 6, 10, 1}, {2, 2, 3, 3, 20, 2, false, true, 2}};
+    WriteFileBytes(D.File("once.gif"), MakeGif(8, 6, Frames));
+    WriteFileBytes(D.File("thrice.gif"), MakeGif(8, 6, Frames, {}, 2));
+    WriteFileBytes(D.File("ever.gif"), MakeGif(8, 6, Frames, {}, 0));
+    WriteFileBytes(D.File("still.gif"), MakeGif(8, 6, {Frames[0]}, {}, 2));
+    std::string Gifs;
+    for (const std::string Name : {"once", "thrice", "ever", "still"}) Gifs.append(" ").append(D.File(Name + ".gif"));
+    std::string Out;
+    const std::map<std::string, std::string> Modes = {
+        {"default", ""}, {"forever", " --loop forever"}, {"gif", " --loop gif"}, {"compact", " --compact --loop gif"}};
+    for (const auto& [Mode, Option] : Modes) {
+        fs::create_directory(D.File(Mode));
+        ASSERT_EQ(RunCommand(Cli() + " -q" + Option + " -o " + D.File(Mode) + Gifs, &Out), 0) << Out;
+    }
+    EXPECT_EQ(RunCommand(Cli() + " --loop twice " + D.File("once.gif"), &Out), 2);
+    EXPECT_NE(Out.find("--loop takes gif or forever"), std::string::npos) << Out;
+
+    // Push the counter's name twice, GetVariable, Increment, SetVariable;
+    // Push the name, GetVariable, Push 3 (an integer), Less, If over the
+    // Stop, Stop; the end of the list.
+    Bytes Counter = {0};
+    for (char C : std::string("anivert_passes")) Counter.push_back(static_cast<std::uint8_t>(C));
+    Counter.push_back(0);
+    Bytes Thrice;
+    for (const Bytes& Part : {B({0x96, 0x20, 0x00}), Counter, Counter, B({0x1C, 0x50, 0x1D, 0x96, 0x10, 0x00}), Counter,
+                              B({0x1C, 0x96, 0x05, 0x00, 0x07, 0x03, 0x00, 0x00, 0x00, 0x0F, 0x9D, 0x02, 0x00, 0x01,
+                                 0x00, 0x07, 0x00})})
+        Thrice.insert(Thrice.end(), Part.begin(), Part.end());
+    const std::map<std::string, Bytes> Actions = {
+        {"once", B({0x07, 0x00})}, {"thrice", Thrice}, {"ever", {}}, {"still", {}}};
+    for (const auto& [Name, Want] : Actions) {
+        SCOPED_TRACE(Name);
+        const Bytes Default = ReadFileBytes(D.File("default/" + Name + ".swf"));
+        EXPECT_EQ(ReadFileBytes(D.File("forever/" + Name + ".swf")), Default);
+        if (Want.empty()) {
+            EXPECT_EQ(ReadFileBytes(D.File("gif/" + Name + ".swf")), Default);
+        }
+        for (const std::string Mode : {"gif", "compact"}) {
+            const std::string Swf = D.File(Mode + "/" + Name + ".swf");
+            EXPECT_EQ(TMovieRenderer(Swf).Movie.LastFrameActions, Want) << Mode;
+            const auto Problems = CheckMovieAgainstGif(D.File(Name + ".gif"), Swf);
+            EXPECT_TRUE(Problems.empty()) << Mode << ": " << Problems.front();
+        }
+    }
+
+    // Our reader parses the actions and finds the If's target after the Stop.
+    TSWFFileReader R;
+    R.LoadFile(D.File("gif/thrice.swf"));
+    const TSWFDoAction* Do = nullptr;
+    for (const auto& T : R.Tags)
+        if (auto* A = dynamic_cast<const TSWFDoAction*>(T.Tag.get())) Do = A;
+    ASSERT_NE(Do, nullptr);
+    std::string Names;
+    for (const auto& A : Do->Actions()) Names += std::string(ActionName(A->ActionCode)) + " ";
+    EXPECT_EQ(Names, "Push GetVariable Increment SetVariable Push GetVariable Push Less If Stop OffsetMarker ");
+    EXPECT_EQ(Do->Actions().MinVersion(), 5);
+    EXPECT_EQ(dynamic_cast<const TSWFActionPush&>(Do->Actions()[6]).ValueInfo(0).Value.AsInteger(), 3);
+    const auto& If = dynamic_cast<const TSWFActionJump&>(Do->Actions()[8]);
+    EXPECT_EQ(Do->Actions().IndexOf(If.BranchOffsetMarker.Ptr()), 10);
+
+    // So does an independent parser, the DoAction right before the last
+    // ShowFrame.
+    ASSERT_TRUE(PythonModule("yaswfp", "python3-yaswfp"));
+    const std::string Script = "import sys\nfrom yaswfp import swfparser\nfor f in sys.argv[1:]:\n"
+                               "    t = swfparser.parsefile(f).tags\n"
+                               "    print([x.name for x in t][-2:], [a.name for x in t[-2:-1] for a in x.Actions])\n";
+    WriteFileBytes(D.File("check.py"), Bytes(Script.begin(), Script.end()));
+    ASSERT_EQ(RunCommand("/usr/bin/python3 " + D.File("check.py") + " " + D.File("gif/once.swf") + " " +
+                             D.File("compact/thrice.swf"), &Out), 0) << Out;
+    EXPECT_EQ(Out, "['DoAction', 'ShowFrame'] ['ActionStop']\n['DoAction', 'ShowFrame'] ['ActionPush', 'ActionPush', "
+                   "'ActionGetVariable', 'ActionIncrement', 'ActionSetVariable', 'ActionPush', 'ActionGetVariable', "
+                   "'ActionPush', 'ActionLess', 'ActionIf', 'ActionStop']\n");
 }

@@ -1,7 +1,8 @@
 // Every GIF of the shared corpus through the whole converter, as a default
-// and as a compact movie: each converts (or fails to load where the decoder
-// refuses it), leaves no temporary file, and its movie shows, frame by
-// frame, what the GIF rules show.
+// and as a compact movie that loops as the GIF says: each converts (or
+// fails to load where the decoder refuses it), leaves no temporary file,
+// and its movie shows, frame by frame, what the GIF rules show. The compact
+// movie stops where Chromium stops the animation.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -27,6 +28,15 @@ std::string TestName(const testing::TestParamInfo<TParam>& Info) {
 
 class CorpusConversion : public testing::TestWithParam<TParam> {};
 
+// Chromium's readings of the corpus files, by file stem.
+const Json& References() {
+    static const Json R = [] {
+        const Bytes Text = ReadFileBytes(CorpusDir() + "/ref/refs.json");
+        return ParseJson(std::string(Text.begin(), Text.end()));
+    }();
+    return R;
+}
+
 }  // namespace
 
 TEST_P(CorpusConversion, MovieShowsWhatTheGifShows) {
@@ -44,6 +54,7 @@ TEST_P(CorpusConversion, MovieShowsWhatTheGifShows) {
     W.Form->RBSingle.SetChecked(false);
     W.Form->RBFolder.SetChecked(true);
     W.Form->Options.Compact = Compact;
+    W.Form->Options.LoopAsGif = Compact;
     const bool Converted = W.Form->ConvertNow(Gif, "");
     EXPECT_TRUE(W.Platform.TempFiles().empty());
     const std::string Swf = W.Platform.Folder("out") + ChangeFileExt(Name, ".swf");
@@ -55,6 +66,11 @@ TEST_P(CorpusConversion, MovieShowsWhatTheGifShows) {
     ASSERT_TRUE(Converted);
     const std::vector<std::string> Problems = CheckMovieAgainstGif(Gif, Swf);
     for (std::size_t I = 0; I < Problems.size() && I < 5; ++I) ADD_FAILURE() << Problems[I];
+    // The compact movie ends in a Stop where Chromium stops the animation.
+    const Json& Meta = References()[Name.substr(0, Name.size() - 4)]["chrome_meta"];
+    const bool Stops = Compact && Meta["frameCount"].Int() > 1 && Meta["repetitionCount"].K == Json::Number;
+    const std::vector<std::uint8_t> Actions = TMovieRenderer(Swf).Movie.LastFrameActions;
+    EXPECT_EQ(Actions.size() >= 2 && Actions.end()[-2] == 0x07, Stops);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, CorpusConversion, testing::Combine(testing::ValuesIn(CorpusFiles()), testing::Bool()),

@@ -40,12 +40,14 @@ TEST(Settings, StoredValuesAndTheWindowRectangle) {
     const std::string Out = W.Platform.Folder("movies");
     const std::string Last = W.Platform.Folder("gifs");
     Key(W.Platform) = {{"LastDir", Last}, {"OutputFolder", Out}, {"L", 10}, {"T", 20}, {"W", 900}, {"H", 500},
-                       {"Compact", 1}, {"Salvage", 1}};
+                       {"Compact", 1}, {"Salvage", 1}, {"LoopAsGif", 1}};
     W.Form->FormCreate();
     EXPECT_TRUE(W.Form->Options.Compact);
     EXPECT_TRUE(W.Form->CompactMovies1.Checked());
     EXPECT_TRUE(W.Form->Options.Salvage);
     EXPECT_TRUE(W.Form->SalvageGifs1.Checked());
+    EXPECT_TRUE(W.Form->Options.LoopAsGif);
+    EXPECT_TRUE(W.Form->LoopAsGif1.Checked());
     EXPECT_EQ(W.Form->OutputFolder, Out);
     EXPECT_EQ(W.Form->FTree.SelectedFolder(), ExcludeTrailingDelim(Last));
     EXPECT_EQ(W.Form->Window.Left(), 10);
@@ -55,9 +57,11 @@ TEST(Settings, StoredValuesAndTheWindowRectangle) {
     W.Form->Window.SetWidth(1000);
     W.Form->CompactMovies1.SetChecked(false);
     W.Form->MovieOptionsClick();
+    EXPECT_TRUE(W.Form->Options.LoopAsGif);
     W.Form->FormClose();
     EXPECT_EQ(std::get<std::int32_t>(Key(W.Platform)["Compact"]), 0);
     EXPECT_EQ(std::get<std::int32_t>(Key(W.Platform)["Salvage"]), 1);
+    EXPECT_EQ(std::get<std::int32_t>(Key(W.Platform)["LoopAsGif"]), 1);
     EXPECT_EQ(std::get<std::string>(Key(W.Platform)["LastDir"]), ExcludeTrailingDelim(Out));
     EXPECT_EQ(std::get<std::int32_t>(Key(W.Platform)["W"]), 1000);
     EXPECT_EQ(std::get<std::string>(Key(W.Platform)["OutputFolder"]), Out);
@@ -75,13 +79,15 @@ TEST(Settings, ReadingStopsAtTheFirstMissingValue) {
     // output folder and last folder fall back.
     TWindowFixture V;
     Key(V.Platform) = {{"L", std::string("ten")}, {"OutputFolder", std::string("/no/such/folder")},
-                       {"LastDir", std::string("/no/such/folder")}, {"Compact", std::string("yes")}};
+                       {"LastDir", std::string("/no/such/folder")}, {"Compact", std::string("yes")},
+                       {"LoopAsGif", std::string("1")}};
     V.Form->Window.SetTop(77);
     V.Form->FormCreate();
     EXPECT_EQ(V.Form->Window.Top(), 0);
     EXPECT_EQ(V.Form->OutputFolder, V.Platform.ProgramDir);
     EXPECT_EQ(V.Form->FTree.SelectedFolder(), "");
     EXPECT_FALSE(V.Form->Options.Compact);
+    EXPECT_FALSE(V.Form->Options.LoopAsGif);
     // A store that cannot be opened: nothing loaded, nothing saved.
     TWindowFixture F;
     F.Platform.FailSettings = true;

@@ -4,7 +4,9 @@ python3-yaswfp): every tag must parse with the length its header gives,
 and the parse must end at the End tag with the file's stated length. A
 movie's link button must read as the converter writes it: three records
 (up, over, down, each with hit test) and one GetURL to a new window on
-release.
+release. A movie that loops as the GIF says has one DoAction, right before
+its last ShowFrame: a Stop, or the pass counter that jumps over the Stop
+while it is below the passes.
 Prints one line per failing movie and 'N passed, N failed'."""
 import sys
 
@@ -32,6 +34,29 @@ def check(path):
             problems += check_link(t)
     if shows != p.header.FrameCount:
         problems.append('%d ShowFrame tags, header says %d frames' % (shows, p.header.FrameCount))
+    names = [getattr(t, 'name', '') for t in p.tags]
+    if 'DoAction' in names:
+        problems += check_loop(p.tags, names)
+    return problems
+
+
+COUNTER = ['Push', 'Push', 'GetVariable', 'Increment', 'SetVariable', 'Push', 'GetVariable', 'Push', 'Less', 'If',
+           'Stop']
+
+
+def check_loop(tags, names):
+    problems = []
+    at = [i for i, n in enumerate(names) if n == 'DoAction']
+    last_show = max(i for i, n in enumerate(names) if n == 'ShowFrame')
+    if at != [last_show - 1]:
+        problems.append('DoAction tags at %r, the last ShowFrame at %d' % (at, last_show))
+    acts = tags[at[-1]].Actions
+    kinds = [a.name[len('Action'):] for a in acts]
+    if kinds == COUNTER:
+        if acts[9].BranchOffset != 1 or acts[7].Type != 7 or acts[7].Integer < 2:
+            problems.append('the pass counter jumps %d, compares with %r' % (acts[9].BranchOffset, vars(acts[7])))
+    elif kinds != ['Stop']:
+        problems.append('loop actions %r' % (kinds,))
     return problems
 
 

@@ -4,13 +4,15 @@
 // anywhere on the stage (corners included); a movie without a link does
 // nothing on a click. The page records window.open instead of opening.
 // Default and compact movies alike; the link's tags are the same in both.
+// A movie that loops as the GIF says (the GIF's loop extension taken out:
+// it plays once) is clicked after it has stopped on its last frame.
 //
 //   node link.mjs --cli PATH/anivert-cli --gif FILE.gif --work DIR
 // Ends with "N passed, N failed".
 import fs from 'node:fs';
 import path from 'node:path';
 import { execFileSync } from 'node:child_process';
-import { parseSwf, loadMovie, openSession, closeSession, badMessages, cleanMessage } from './render.mjs';
+import { parseSwf, loadMovie, playCounted, openSession, closeSession, badMessages, cleanMessage } from './render.mjs';
 
 const args = process.argv.slice(2);
 const opt = name => { const i = args.indexOf(name); return i >= 0 ? args[i + 1] : undefined; };
@@ -27,11 +29,22 @@ const check = (ok, what) => {
   console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
 };
 
-function convert(name, extra) {
+function convert(name, extra, from = gif) {
   const dir = path.join(work, name);
   fs.mkdirSync(dir, { recursive: true });
-  execFileSync(cli, ['-q', '-o', dir, ...extra, gif], { stdio: 'inherit' });
-  return path.join(dir, path.basename(gif).replace(/\.gif$/i, '.swf'));
+  execFileSync(cli, ['-q', '-o', dir, ...extra, from], { stdio: 'inherit' });
+  return path.join(dir, path.basename(from).replace(/\.gif$/i, '.swf'));
+}
+
+// A copy of the GIF without its loop extension ("NETSCAPE2.0" with one
+// loop sub-block): a browser plays it once.
+function playedOnce() {
+  const data = fs.readFileSync(gif);
+  const at = data.indexOf(Buffer.from('\x21\xff\x0bNETSCAPE2.0\x03\x01', 'latin1'));
+  if (at < 0) throw new Error(`${gif} has no loop extension`);
+  const file = path.join(work, 'once.gif');
+  fs.writeFileSync(file, Buffer.concat([data.subarray(0, at), data.subarray(at + 19)]));
+  return file;
 }
 
 // Loads the whole movie and lets it play a few frames, so that the button
@@ -85,6 +98,16 @@ try {
     const opened = await clickAt(session, w / 2, h / 2);
     check(opened.length === 0, `${mode}: a click on a movie without a link opens nothing: ${JSON.stringify(opened)}`);
   }
+  // The movie with a frame counter that would stop it 24 frames after its
+  // end: it stops by itself at its last frame, then it is clicked.
+  const once = parseSwf(fs.readFileSync(convert('stopped', ['--url', URL_TEXT, '--loop', 'gif'], playedOnce())));
+  const played = await playCounted(session, once, once.showFrames + 24, { frameRate: 240, openUrlMode: 'allow' });
+  check(played.frame === once.showFrames,
+    `the movie that plays once stops at its last frame, ${once.showFrames}: ${played.frame}`);
+  const stopped = played.movie;
+  const opened = await clickAt(session, stopped.w / 2, stopped.h / 2);
+  check(opened.length === 1 && opened[0][0] === URL_TEXT,
+    `a click on it after it has stopped opens the URL: ${JSON.stringify(opened)}`);
   const a = linkTags(files.default), b = linkTags(files.compact);
   check(a.length > 0 && a === b, `the link's button, shape and placement are the same bytes in both movies`);
 } finally {

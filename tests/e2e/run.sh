@@ -4,7 +4,8 @@
 # and as compact movies (and the damaged ones salvaged), plays every movie in Ruffle inside headless
 # Chromium and compares the frames; then reads every movie with an
 # independent SWF parser. Clicks on a linked movie must ask the browser to
-# open its URL.
+# open its URL. Movies that loop as the GIF says must stop where the
+# browser stops the GIF.
 #   bash tests/e2e/run.sh [BUILD_DIR]
 # Ends with "N passed, N failed" (files) and a non-zero status on failure.
 set -uo pipefail
@@ -34,10 +35,16 @@ node e2e.mjs "${args[@]}" --work "$work/salvage-compact" --mode salvage-compact 
 echo "== the link of a movie"
 mkdir -p "$work/link"
 node link.mjs --cli "$build/app/anivert-cli" --gif "$here/selfmade/disposals.gif" --work "$work/link" || status=1
+if [ -d "$corpus/gifs" ]; then
+    echo "== movies that loop as the GIF says"
+    mkdir -p "$work/loop"
+    node loop.mjs --cli "$build/app/anivert-cli" --corpus "$corpus" --work "$work/loop" || status=1
+fi
 echo "== sprites, clip actions and sounds"
 mkdir -p "$work/tags"
 node player-tags.mjs --samples "$build/tools/swfsamples" --work "$work/tags" || status=1
 echo "== independent parser"
-/usr/bin/python3 check_yaswfp.py "$work"/default/*.swf "$work"/compact/*.swf "$work"/salvage*/*.swf "$work"/link/*/*.swf | tail -n 20
+/usr/bin/python3 check_yaswfp.py "$work"/default/*.swf "$work"/compact/*.swf "$work"/salvage*/*.swf "$work"/link/*/*.swf \
+    $(ls "$work"/loop/*/*.swf 2>/dev/null) | tail -n 20
 [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 exit $status

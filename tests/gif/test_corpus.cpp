@@ -19,14 +19,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
+Json ReadJson(const std::string& File) {
+    std::ifstream F(CorpusDir() + File);
+    std::stringstream S;
+    S << F.rdbuf();
+    return ParseJson(S.str());
+}
+
 const Json& Manifest() {
-    static const Json M = [] {
-        std::ifstream F(CorpusDir() + "/manifest.json");
-        std::stringstream S;
-        S << F.rdbuf();
-        return ParseJson(S.str());
-    }();
+    static const Json M = ReadJson("/manifest.json");
     return M;
+}
+
+// Chromium's readings (metadata and frame hashes) per file stem.
+const Json& References() {
+    static const Json R = ReadJson("/ref/refs.json");
+    return R;
 }
 
 // gifsicle's verdict from manifest.tsv ("ok" or "read-error").
@@ -120,16 +128,8 @@ TEST_P(Corpus, StructureMatchesTheManifest) {
         }
     }
     // gifsicle takes the last loop extension.
-    const TGIFAppExtNSLoop* Loop = nullptr;
-    for (const auto& F : D->Image.Images)
-        for (const auto& E : F->FrameExtensions)
-            if (auto* L = dynamic_cast<const TGIFAppExtNSLoop*>(E.get())) Loop = L;
-    if (M["loop"].K == Json::Null) {
-        EXPECT_EQ(Loop, nullptr);
-    } else {
-        ASSERT_NE(Loop, nullptr);
-        EXPECT_EQ(Loop->LoopCount, M["loop"].Int());
-    }
+    if (M["loop"].K == Json::Null) EXPECT_EQ(D->Image.RepetitionCount(), std::nullopt);
+    else EXPECT_EQ(D->Image.RepetitionCount(), M["loop"].Int());
 }
 
 // ---------------------------------------------------------------- giflib
@@ -223,9 +223,24 @@ TEST_P(Corpus, ComposedFramesMatchChromium) {
     Stored.erase("img-000.png");
     if (Stored.empty()) GTEST_SKIP() << "Chromium's decoder gives no frame";
     if (CorpusNotLoading().count(Name)) GTEST_SKIP() << CorpusNotLoading().at(Name);
-    if (ChromiumExclusions().count(Name)) GTEST_SKIP() << ChromiumExclusions().at(Name);
     auto D = Decode(Name);
     ASSERT_EQ(D->Result.Error, "");
+    // The repetitions Chromium plays an animation with (it says "Infinity"
+    // for ever, and for every still image).
+    const Json& Meta = References()[Stem(Name)]["chrome_meta"];
+    if (Meta["frameCount"].Int() > 1) {
+        const std::optional<std::uint16_t> Count = D->Image.RepetitionCount();
+        const Json& Theirs = Meta["repetitionCount"];
+        if (Theirs.K == Json::String) {
+            EXPECT_EQ(Theirs.S, "Infinity");
+            EXPECT_EQ(Count, 0) << "a count of 0 loops for ever";
+        } else if (Theirs.Int() == 0) {
+            EXPECT_EQ(Count, std::nullopt) << "without a loop extension the animation plays once";
+        } else {
+            EXPECT_EQ(Count, Theirs.Int());
+        }
+    }
+    if (ChromiumExclusions().count(Name)) GTEST_SKIP() << ChromiumExclusions().at(Name);
     const std::vector<Canvas> Frames = Compose(D->Image, D->Frames);
     for (const std::string& File : Stored) {
         SCOPED_TRACE(File);

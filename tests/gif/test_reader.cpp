@@ -135,11 +135,16 @@ TEST(GIFReader, ZeroByteAfterAGraphicControlMakesAnExtraEmptyFrame) {
 
 TEST(GIFReader, ExtensionsBeforeTheTrailerMakeAnEmptyFrameThatOwnsThem) {
     GifBuilder G = TwoFrames();
+    TGIFImage NoLoop;
+    LoadGif(NoLoop, G.Data);
+    EXPECT_EQ(NoLoop.RepetitionCount(), std::nullopt);
     G.Comment("the end");
     G.Loop(3);
     G.Trailer();
     TGIFImage Image;
     const LoadResult R = LoadGif(Image, G.Data);
+    // The loop extension after the last frame gives the count.
+    EXPECT_EQ(Image.RepetitionCount(), 3);
     EXPECT_EQ(R.Error, "");
     EXPECT_TRUE(R.Warnings.empty());
     ASSERT_EQ(Image.Images.Count(), 3);
@@ -238,6 +243,7 @@ TEST(GIFReader, ApplicationExtensionIdentificationBlocks) {
     EXPECT_EQ(LoadApp(B({11, 'A', 'N', 'I', 'M', 'E', 'X', 'T', 'S', '1', '.', '0', 3, 1, 5, 0, 0}), Anim).Error, "");
     ASSERT_NE(Anim.Images[0].FindExtension<TGIFAppExtNSLoop>(), nullptr);
     EXPECT_EQ(Anim.Images[0].FindExtension<TGIFAppExtNSLoop>()->LoopCount, 5);
+    EXPECT_EQ(Anim.RepetitionCount(), 5);
     // A 10-byte identification block is stored with a zero byte after it.
     TGIFImage Ten;
     EXPECT_EQ(LoadApp(B({10, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 1, 1, 0}), Ten).Error, "");

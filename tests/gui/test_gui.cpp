@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -197,6 +198,7 @@ TEST(DesktopWindow, SettingsAreReadAtStartAndSavedOnClose) {
         // "W" is missing: reading stops there and the window goes to the corner.
         S.setValue(QStringLiteral("H"), 500);
         S.setValue(QStringLiteral("Compact"), 1);
+        S.setValue(QStringLiteral("LoopAsGif"), 1);
     }
     TQtPlatform Platform;
     auto Window = std::make_unique<TMainWindow>(Platform);
@@ -217,6 +219,14 @@ TEST(DesktopWindow, SettingsAreReadAtStartAndSavedOnClose) {
     EXPECT_FALSE(Window->SalvageGifs1->isChecked());
     Window->SalvageGifs1->trigger();
     EXPECT_TRUE(Window->Form().Options.Salvage);
+    // "Loop as the GIF says" beside it, as the store has it.
+    ASSERT_EQ(Window->TBSubmenuItem2->menu()->actions().indexOf(Window->LoopAsGif1), 1);
+    EXPECT_EQ(Window->LoopAsGif1->text(), QStringLiteral("Loop as the GIF says"));
+    EXPECT_TRUE(Window->LoopAsGif1->isChecked());
+    EXPECT_TRUE(Window->Form().Options.LoopAsGif);
+    Window->LoopAsGif1->trigger();
+    EXPECT_FALSE(Window->Form().Options.LoopAsGif);
+    Window->LoopAsGif1->trigger();
     Window->show();
     Window->resize(900, 450);
     Window->Form().OutputFolder = D.Path();
@@ -228,6 +238,7 @@ TEST(DesktopWindow, SettingsAreReadAtStartAndSavedOnClose) {
     EXPECT_EQ(S.value(QStringLiteral("H")).toInt(), 450);
     EXPECT_EQ(S.value(QStringLiteral("Compact")).toInt(), 0);
     EXPECT_EQ(S.value(QStringLiteral("Salvage")).toInt(), 1);
+    EXPECT_EQ(S.value(QStringLiteral("LoopAsGif")).toInt(), 1);
 }
 
 TEST(DesktopProgram, CommandLineModeConvertsWithoutADisplayOrSettings) {

@@ -45,6 +45,14 @@ TEST(Movie, ShowFrameCountsAndTags) {
     EXPECT_EQ(M.CurrentFrame, 3);
     EXPECT_EQ(BodyOf(M), B({0x40, 0, 0x40, 0, 0x40, 0, 0x40, 0, 0, 0}));
     EXPECT_EQ(M.FrameCount, 4);
+    // Actions for a frame already shown go right before its ShowFrame tag;
+    // those of the frame not yet ended at the end.
+    M.AddActions(M.CurrentFrame)->Actions().Add(std::make_unique<TSWFActionStop>());
+    M.AddActions(0)->Actions().Add(std::make_unique<TSWFActionPlay>());
+    M.AddActions(4)->Actions().Add(std::make_unique<TSWFActionNextFrame>());
+    EXPECT_EQ(BodyOf(M), B({0x02, 0x03, 0x06, 0x00, 0x40, 0, 0x40, 0, 0x40, 0, 0x02, 0x03, 0x07, 0x00, 0x40, 0,
+                            0x02, 0x03, 0x04, 0x00, 0, 0}));
+    EXPECT_EQ(M.FrameCount, 4);
 }
 
 TEST(Movie, EmptyMovieWritesOnlyTheEndTag) {
