@@ -615,7 +615,7 @@ void TFrameComposition::PaintAndMark(TGIFSubImage& Frame, TBitmap32& Target, std
             Last = X + 1;
             ++Count;
         }
-        Mark(OY + Y, OX + First, OX + Last, Count);
+        if (Count) Mark(OY + Y, OX + First, OX + Last, Count);
     }
 }
 

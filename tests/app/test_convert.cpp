@@ -360,3 +360,30 @@ TEST(ConvertJob, CompactMoviesLayerChangesAndStartAgainAtAHole) {
     EXPECT_EQ(CountOf(RH.Movie.Tags, tagDefineBitsLossless), 2);   // opaque: the picture and the square
     EXPECT_EQ(CountOf(RH.Movie.Tags, tagDefineBitsLossless2), 1);  // the new one, with its hole
 }
+
+TEST(ConvertJob, FuzzRegressionInputs) {
+    const fs::path Dir = fs::path(ANIVERT_TEST_DATA) / "convert-fuzz";
+    int Count = 0;
+    for (const auto& E : fs::directory_iterator(Dir)) {
+        if (E.path().filename() == "README") continue;
+        SCOPED_TRACE(E.path().filename().string());
+        const Bytes Input = ReadFileBytes(E.path().string());
+        ASSERT_FALSE(Input.empty());
+        TJob J;
+        J.Form->Options.Compact = Input[0] & 1;
+        J.Form->Options.Salvage = Input[0] & 2;
+        const std::string Gif = J.PutFile("gifs", "f.gif", Bytes(Input.begin() + 1, Input.end()));
+        bool Made = false;
+        try {
+            Made = J.Form->ConvertNow(Gif, "");
+        } catch (const std::exception&) {
+        }
+        EXPECT_TRUE(J.Platform.TempFiles().empty());
+        EXPECT_EQ(Made, fs::exists(J.Out + "f.swf"));
+        if (Made) {
+            EXPECT_FALSE(Codes(J.Out + "f.swf").empty());
+        }
+        ++Count;
+    }
+    EXPECT_GT(Count, 0);
+}
