@@ -41,9 +41,10 @@ Bytes MakeGif(int Width, int Height, const std::vector<TFrameSpec>& Frames, cons
     return G.Data;
 }
 
-std::vector<std::string> CheckMovieAgainstGif(const std::string& GifPath, const std::string& SwfPath) {
+std::vector<std::string> CheckMovieAgainstGif(const std::string& GifPath, const std::string& SwfPath, bool Salvage) {
     std::vector<std::string> Problems;
     TGIFImage Gif;
+    Gif.Salvage = Salvage;
     Gif.LoadFile(GifPath);
     TMovieRenderer R(SwfPath);
     for (const std::string& P : R.Movie.Problems) Problems.push_back(P);

@@ -47,6 +47,7 @@ Bytes MakeGif(int Width, int Height, const std::vector<TFrameSpec>& Frames, cons
 
 // Converts a GIF file and compares every frame of the movie with the GIF
 // rules; answers the problems found (empty when the movie is right).
-std::vector<std::string> CheckMovieAgainstGif(const std::string& GifPath, const std::string& SwfPath);
+std::vector<std::string> CheckMovieAgainstGif(const std::string& GifPath, const std::string& SwfPath,
+                                              bool Salvage = false);
 
 }  // namespace anivert::test

@@ -1,8 +1,9 @@
 // Every GIF of the shared corpus through the whole converter, as a default
-// and as a compact movie that loops as the GIF says: each converts (or
-// fails to load where the decoder refuses it), leaves no temporary file,
-// and its movie shows, frame by frame, what the GIF rules show. The compact
-// movie stops where Chromium stops the animation.
+// movie and as a compact one that salvages damaged files and loops as the
+// GIF says: each converts (or fails to load where the decoder refuses it),
+// leaves no temporary file, and its movie shows, frame by frame, what the
+// GIF rules show. A salvaged movie has the frames Chromium shows, and the
+// compact movie stops where Chromium stops the animation.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -43,18 +44,22 @@ TEST_P(CorpusConversion, MovieShowsWhatTheGifShows) {
     const auto& [Name, Compact] = GetParam();
     const std::string Gif = CorpusDir() + "/gifs/" + Name;
     TGIFImage Probe;
+    Probe.Salvage = Compact;
     bool Loads = true;
     try {
         Probe.LoadFile(Gif);
     } catch (const std::exception&) {
         Loads = false;
     }
+    // What a salvaging read kept is a movie if it holds a frame.
+    if (!Probe.SalvagedReason.empty() && Probe.Images.Count() == 0) Loads = false;
     TWindowFixture W;
     W.Form->OutputFolder = W.Platform.Folder("out");
     W.Form->RBSingle.SetChecked(false);
     W.Form->RBFolder.SetChecked(true);
     W.Form->Options.Compact = Compact;
     W.Form->Options.LoopAsGif = Compact;
+    W.Form->Options.Salvage = Compact;
     const bool Converted = W.Form->ConvertNow(Gif, "");
     EXPECT_TRUE(W.Platform.TempFiles().empty());
     const std::string Swf = W.Platform.Folder("out") + ChangeFileExt(Name, ".swf");
@@ -64,10 +69,16 @@ TEST_P(CorpusConversion, MovieShowsWhatTheGifShows) {
         return;
     }
     ASSERT_TRUE(Converted);
-    const std::vector<std::string> Problems = CheckMovieAgainstGif(Gif, Swf);
+    const std::vector<std::string> Problems = CheckMovieAgainstGif(Gif, Swf, Compact);
     for (std::size_t I = 0; I < Problems.size() && I < 5; ++I) ADD_FAILURE() << Problems[I];
+    const Json& Ref = References()[Name.substr(0, Name.size() - 4)];
+    if (!Probe.SalvagedReason.empty() && Ref["chrome"]["frames"].Int() > 0) {
+        int Shown = 0;
+        for (const auto& F : Probe.Images) Shown += F->Empty() ? 0 : 1;
+        EXPECT_EQ(Shown, Ref["chrome"]["frames"].Int()) << Probe.SalvagedReason;
+    }
     // The compact movie ends in a Stop where Chromium stops the animation.
-    const Json& Meta = References()[Name.substr(0, Name.size() - 4)]["chrome_meta"];
+    const Json& Meta = Ref["chrome_meta"];
     const bool Stops = Compact && Meta["frameCount"].Int() > 1 && Meta["repetitionCount"].K == Json::Number;
     const std::vector<std::uint8_t> Actions = TMovieRenderer(Swf).Movie.LastFrameActions;
     EXPECT_EQ(Actions.size() >= 2 && Actions.end()[-2] == 0x07, Stops);
