@@ -8,9 +8,33 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
+
+# Seconds of each step, printed as it ends and again as a table at the end.
+run_started=$(date +%s)
+step_started=$run_started
+step_names=()
+step_seconds=()
+step_begin() { step_started=$(date +%s); }
+step_end() {
+    local s=$(($(date +%s) - step_started))
+    step_names+=("$1")
+    step_seconds+=("$s")
+    echo "== time: $1 ${s} s"
+}
+print_times() {
+    local i
+    echo "== seconds per step"
+    for i in "${!step_names[@]}"; do
+        printf '%6d  %s\n' "${step_seconds[$i]}" "${step_names[$i]}"
+    done
+    printf '%6d  %s\n' $(($(date +%s) - run_started)) "total"
+}
+
 echo "== packages"
+step_begin
 anivert_install $anivert_packages_all || exit 1
 anivert_install_e2e_modules tests/e2e || exit 1
+step_end "packages"
 
 jobs=$(nproc)
 passed=0
@@ -22,13 +46,16 @@ run_build() {
     local dir=$1
     shift
     echo "== configure and build $dir"
+    step_begin
     if ! cmake -S . -B "$dir" -DANIVERT_WERROR=ON "$@" >/dev/null || ! cmake --build "$dir" -j"$jobs"; then
         echo "build in $dir failed"
         failed=$((failed + 1))
         status=1
         return
     fi
+    step_end "build $dir"
     echo "== tests in $dir"
+    step_begin
     local log
     log=$(mktemp)
     (cd "$dir" && ctest --output-on-failure --timeout 900 -j"$jobs") 2>&1 | tee "$log"
@@ -45,6 +72,7 @@ run_build() {
     fi
     [ "$rc" -ne 0 ] && status=1
     rm -f "$log"
+    step_end "tests in $dir"
 }
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -59,6 +87,7 @@ run_step() {
     local name=$1
     shift
     echo "== $name"
+    step_begin
     if "$@"; then
         passed=$((passed + 1))
     else
@@ -66,6 +95,7 @@ run_step() {
         failed=$((failed + 1))
         status=1
     fi
+    step_end "$name"
 }
 
 # The first build as users take it: installed, with the examples built
@@ -77,6 +107,7 @@ run_step "package check" bash tools/check-packages.sh build
 # Flash player and read by an independent parser.
 if [ -x build/app/anivert-cli ]; then
     echo "== end-to-end test"
+    step_begin
     log=$(mktemp)
     bash tests/e2e/run.sh build 2>&1 | tee "$log"
     [ "${PIPESTATUS[0]}" -ne 0 ] && status=1
@@ -85,10 +116,12 @@ if [ -x build/app/anivert-cli ]; then
         failed=$((failed + f))
     done < <(sed -nE 's/^([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$log")
     rm -f "$log"
+    step_end "end-to-end test"
 else
     echo "end-to-end test not run: no converter was built"
     failed=$((failed + 1))
 fi
 
+print_times
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$status" -eq 0 ]

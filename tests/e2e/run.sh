@@ -23,26 +23,36 @@ corpus="$root/../shared/corpus"
 args=(--cli "$build/app/anivert-cli" --gifdump "$build/tools/gifdump" --selfmade "$here/selfmade")
 [ -d "$corpus/gifs" ] && args+=(--corpus "$corpus")
 status=0
+# timed NAME COMMAND...: runs a pass and prints the seconds it took.
+timed() {
+    local name=$1 t0 rc
+    shift
+    t0=$(date +%s)
+    "$@"
+    rc=$?
+    echo "== time: end-to-end $name $(($(date +%s) - t0)) s"
+    return $rc
+}
 # Default movies, then compact ones, whose runs of frames must be the
 # default movies' runs.
 mkdir -p "$work/default" "$work/compact"
-node e2e.mjs "${args[@]}" --work "$work/default" || status=1
-node e2e.mjs "${args[@]}" --work "$work/compact" --mode compact --runs-of "$work/default" || status=1
+timed default node e2e.mjs "${args[@]}" --work "$work/default" || status=1
+timed compact node e2e.mjs "${args[@]}" --work "$work/compact" --mode compact --runs-of "$work/default" || status=1
 # Damaged files salvaged as Chromium shows them, in both encodings.
 mkdir -p "$work/salvage" "$work/salvage-compact"
-node e2e.mjs "${args[@]}" --work "$work/salvage" --mode salvage || status=1
-node e2e.mjs "${args[@]}" --work "$work/salvage-compact" --mode salvage-compact || status=1
+timed salvage node e2e.mjs "${args[@]}" --work "$work/salvage" --mode salvage || status=1
+timed salvage-compact node e2e.mjs "${args[@]}" --work "$work/salvage-compact" --mode salvage-compact || status=1
 echo "== the link of a movie"
 mkdir -p "$work/link"
-node link.mjs --cli "$build/app/anivert-cli" --gif "$here/selfmade/disposals.gif" --work "$work/link" || status=1
+timed link node link.mjs --cli "$build/app/anivert-cli" --gif "$here/selfmade/disposals.gif" --work "$work/link" || status=1
 if [ -d "$corpus/gifs" ]; then
     echo "== movies that loop as the GIF says"
     mkdir -p "$work/loop"
-    node loop.mjs --cli "$build/app/anivert-cli" --corpus "$corpus" --work "$work/loop" || status=1
+    timed loop node loop.mjs --cli "$build/app/anivert-cli" --corpus "$corpus" --work "$work/loop" || status=1
 fi
 echo "== sprites, clip actions and sounds"
 mkdir -p "$work/tags"
-node player-tags.mjs --samples "$build/tools/swfsamples" --work "$work/tags" || status=1
+timed player-tags node player-tags.mjs --samples "$build/tools/swfsamples" --work "$work/tags" || status=1
 echo "== independent parser"
 /usr/bin/python3 check_yaswfp.py "$work"/default/*.swf "$work"/compact/*.swf "$work"/salvage*/*.swf "$work"/link/*/*.swf \
     $(ls "$work"/loop/*/*.swf 2>/dev/null) | tail -n 20
