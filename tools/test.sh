@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs every package the builds and tests use, then builds three times
-# and runs every test: a Release build with GCC (what users build), a Debug
-# build with AddressSanitizer and UndefinedBehaviorSanitizer, and a Release
-# build with clang; then, with the first build, the install and package
-# checks and the end-to-end test.
-# Warnings are errors in all three. Ends with "N passed, N failed".
+# and runs the tests: a Release build with GCC (what users build) runs all
+# of them; a Debug build with AddressSanitizer and UndefinedBehaviorSanitizer
+# and a Release build with clang run them with the corpus checks over a
+# sample of the corpus that shows each of its features; then, with the
+# first build, the install and package checks and the end-to-end test.
+# Warnings are errors in all three. Prints the seconds of each step and
+# ends with "N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 . tools/deps.sh
@@ -78,9 +80,9 @@ run_build() {
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_build build -DCMAKE_BUILD_TYPE=Release -DANIVERT_SANITIZE=OFF
-run_build build-asan -DCMAKE_BUILD_TYPE=Debug -DANIVERT_SANITIZE=ON -DANIVERT_BENCH=OFF
+run_build build-asan -DCMAKE_BUILD_TYPE=Debug -DANIVERT_SANITIZE=ON -DANIVERT_BENCH=OFF -DANIVERT_CORPUS_SAMPLE=ON
 run_build build-clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DANIVERT_SANITIZE=OFF -DANIVERT_BENCH=OFF
+    -DANIVERT_SANITIZE=OFF -DANIVERT_BENCH=OFF -DANIVERT_CORPUS_SAMPLE=ON
 
 # run_step NAME COMMAND...: a check of its own, one test of the tally.
 run_step() {

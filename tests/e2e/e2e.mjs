@@ -8,12 +8,14 @@
 // reference picture of that GIF frame composited over the same background:
 // Chromium's (the corpus's ref/<name>/chrome/NNN.png) or, for the GIFs this
 // test makes itself, ImageMagick's coalesced frames. The length of every run
-// is checked against the GIF's delays.
+// is checked against the GIF's delays. Each movie plays once, stopping on
+// every frame compared (render.mjs, renderFrames); two players work at once.
 //
 // With --mode compact the movies are compact ones (anivert-cli --compact),
 // and --runs-of DIR compares their runs of frames with the movies of the
 // same names in DIR (the default ones): the same GIF frames on the same
-// movie frames. With --mode salvage (or salvage-compact) the damaged files
+// movie frames. Then only the first frame of each kind of step the compact
+// movie takes, and its last frame, are compared (firstOfEachKind). With --mode salvage (or salvage-compact) the damaged files
 // (those the decoder refuses or reads by a rule) become movies of what a
 // browser shows (anivert-cli --salvage): no difference may be left to a
 // rule, none may be refused that Chromium shows, and the movie must have
@@ -21,11 +23,12 @@
 //
 //   node e2e.mjs --cli PATH --gifdump PATH --work DIR [--corpus DIR] [--selfmade DIR]
 //                [--mode default|compact|salvage|salvage-compact] [--runs-of DIR] [--only NAME] [--max-frames N]
+//                [--workers N]  (players at once, 2 by default)
 import fs from 'node:fs';
 import path from 'node:path';
 import { execFileSync, spawnSync } from 'node:child_process';
 import { PNG } from 'pngjs';
-import { parseSwf, openSession, closeSession, renderFrame, badMessages, cleanMessage } from './render.mjs';
+import { parseSwf, openSession, closeSession, renderFrames, badMessages, cleanMessage } from './render.mjs';
 
 const BG = [0xFF, 0x00, 0xFF];
 
@@ -144,31 +147,61 @@ function differences(rendered, reference, w, h) {
   return { n, first };
 }
 
-// Frames to compare. Playing to movie frame K takes K / 240 seconds, so a
-// long animation is sampled within a playback budget: the first and last
-// frame, every frame that follows a disposal 2 or 3, then frames spread
-// evenly. Only frames with a stored reference count.
+// Frames to compare. The movie plays once, stopping on each frame compared:
+// the playing takes K / 240 seconds to movie frame K, and each stop a
+// picture (longer on a larger stage). A long animation is sampled within a
+// budget: the first and last frame, every frame that follows a disposal 2
+// or 3, then frames spread evenly. Only frames with a stored reference count.
 const PLAYBACK_BUDGET = 24;  // seconds per file
-function sampleFrames(shown, runs, hasRef) {
+function sampleFrames(shown, runs, hasRef, width, height) {
   const all = [...shown.keys()].filter(hasRef);
-  const cost = i => runs[i].first / 240 + 0.4;
-  const total = all.reduce((s, i) => s + cost(i), 0);
-  if (total <= PLAYBACK_BUDGET) return new Set(all);
+  if (!all.length) return new Set();
+  const perStop = 0.1 + width * height / 3.5e5;  // software rendering: about 3 us a pixel
+  const room = Math.max(2, Math.floor((PLAYBACK_BUDGET - runs[all[all.length - 1]].first / 240) / perStop));
+  if (all.length <= room) return new Set(all);
+  const order = [0, shown.length - 1];
+  for (let i = 1; i < shown.length; i++) if (shown[i - 1].disposal === 2 || shown[i - 1].disposal === 3) order.push(i);
+  for (let step = Math.max(2, Math.floor(all.length / 4)); step >= 1; step = Math.floor(step / 2))
+    for (const i of all) if (i % step === 0) order.push(i);
   const keep = new Set();
-  const add = i => { if (hasRef(i)) keep.add(i); };
-  add(0);
-  add(shown.length - 1);
-  for (let i = 1; i < shown.length; i++) if (shown[i - 1].disposal === 2 || shown[i - 1].disposal === 3) add(i);
-  let spent = [...keep].reduce((s, i) => s + cost(i), 0);
-  for (let step = Math.max(2, Math.floor(all.length / 4)); step >= 1 && spent < PLAYBACK_BUDGET; step = Math.floor(step / 2)) {
-    for (const i of all) {
-      if (i % step || keep.has(i)) continue;
-      if (spent + cost(i) > PLAYBACK_BUDGET) break;
-      keep.add(i);
-      spent += cost(i);
-    }
-    if (step === 1) break;
+  for (const i of order) {
+    if (keep.size >= room) break;
+    if (hasRef(i)) keep.add(i);
   }
+  return keep;
+}
+
+// What each movie frame does, as a key: the tags before its ShowFrame (a
+// picture that covers the stage told from a smaller one, a placing of a
+// new character from a move). Frames of one key are the same kind of step.
+function frameKinds(swf) {
+  const kinds = [];
+  let parts = [];
+  for (const t of swf.tags) {
+    if (t.code === 1) { kinds.push(parts.sort().join(',')); parts = []; continue; }
+    if (t.code === 20 || t.code === 36) {
+      const full = t.body.readUInt16LE(3) === Math.ceil(swf.widthPx) && t.body.readUInt16LE(5) === Math.ceil(swf.heightPx);
+      parts.push(t.code + (full ? ':stage' : ':part'));
+    } else if (t.code === 26) parts.push('26' + (t.body[0] & 0x02 ? ':new' : '') + (t.body[0] & 0x01 ? ':move' : ''));
+    else parts.push(String(t.code));
+  }
+  return kinds;
+}
+
+// The frames of a compact movie Ruffle judges: the default movie's frames
+// are judged already, and the unit tests show every compact frame equal to
+// the default one in our own renderer, so the player need only show that
+// it plays each kind of step the compact encoding takes as that renderer
+// does: the first frame of each kind, and the last frame.
+function firstOfEachKind(swf, runs, hasRef) {
+  const kinds = frameKinds(swf), seen = new Set(), keep = new Set();
+  runs.forEach((r, i) => {
+    const kind = kinds[r.first - 1];
+    if (!hasRef(i) || seen.has(kind)) return;
+    seen.add(kind);
+    keep.add(i);
+  });
+  for (let i = runs.length - 1; i >= 0; i--) if (hasRef(i)) { keep.add(i); break; }
   return keep;
 }
 
@@ -197,11 +230,30 @@ async function main() {
   console.log(`== ${mode} movies`);
 
   const report = { judged: 0, frames: 0, failed: [], unjudged: [], rules: [], refused: 0, sampled: [] };
-  const fail = (j, why) => { report.failed.push(`${j.name}: ${why}`); console.log(`FAIL ${j.name}: ${why}`); };
   const t0 = performance.now();
-  const session = await openSession();
-  try {
-    for (const j of selected) {
+  // Several players at once, each over the next file not yet taken; what a
+  // file gives is printed when it is done.
+  const workers = Math.max(1, Math.min(+(o.workers || 2), selected.length));
+  let next = 0;
+  const work = async () => {
+    const session = await openSession();
+    try {
+      while (next < selected.length) {
+        const j = selected[next++];
+        const out = [];
+        const fail = why => { report.failed.push(`${j.name}: ${why}`); out.push(`FAIL ${j.name}: ${why}`); };
+        try {
+          await judge(j, session, fail, out);
+        } catch (e) {
+          fail(String(e.message || e));
+        }
+        if (out.length) console.log(out.join('\n'));
+      }
+    } finally {
+      await closeSession(session);
+    }
+  };
+  const judge = async (j, session, fail, out) => {
       const info = gifFrames(o.gifdump, j.gif, salvage);
       let refCount = fs.existsSync(j.refs) ? fs.readdirSync(j.refs).filter(f => /^\d{3}\.png$/.test(f)).length : 0;
       // Where Chromium's frame decoder gave nothing, an <img> element may
@@ -215,68 +267,74 @@ async function main() {
       const conv = spawnSync(o.cli, ['-q', ...modeArgs, '-o', o.work, j.gif], { encoding: 'latin1' });
       if (!info.ok) {
         // A file the decoder refuses makes no movie.
-        if (conv.status !== 1 || fs.existsSync(swfPath)) fail(j, 'refused by the decoder but converted');
-        else if (salvage && (refCount || byImg)) fail(j, `refused, but Chromium shows ${refCount || 1} frame(s)`);
+        if (conv.status !== 1 || fs.existsSync(swfPath)) fail('refused by the decoder but converted');
+        else if (salvage && (refCount || byImg)) fail(`refused, but Chromium shows ${refCount || 1} frame(s)`);
         else report.refused++;
-        continue;
+        return;
       }
-      if (conv.status !== 0 || !fs.existsSync(swfPath)) { fail(j, 'conversion failed: ' + (conv.stderr || '').trim()); continue; }
+      if (conv.status !== 0 || !fs.existsSync(swfPath)) return fail('conversion failed: ' + (conv.stderr || '').trim());
       let swf;
-      try { swf = parseSwf(fs.readFileSync(swfPath)); } catch (e) { fail(j, 'movie unreadable: ' + e.message); continue; }
+      try { swf = parseSwf(fs.readFileSync(swfPath)); } catch (e) { return fail('movie unreadable: ' + e.message); }
       const shown = info.frames.filter(f => !f.empty);
       const runs = showRuns(swf);
-      if (runs.length !== shown.length) { fail(j, `${runs.length} runs of frames for ${shown.length} GIF frames`); continue; }
+      if (runs.length !== shown.length) return fail(`${runs.length} runs of frames for ${shown.length} GIF frames`);
       const unjudged = (salvage && UNJUDGED_SALVAGED[j.name]) || UNJUDGED[j.name];
       if (salvage && j.kind === 'corpus' && !byImg && !unjudged && shown.length !== refCount)
-        fail(j, `${shown.length} frames salvaged, Chromium shows ${refCount}`);
+        fail(`${shown.length} frames salvaged, Chromium shows ${refCount}`);
       if (o['runs-of']) {
         const other = path.join(o['runs-of'], path.basename(swfPath));
-        if (!fs.existsSync(other)) fail(j, 'no movie to compare the runs with');
+        if (!fs.existsSync(other)) fail('no movie to compare the runs with');
         else if (JSON.stringify(showRuns(parseSwf(fs.readFileSync(other)))) !== JSON.stringify(runs))
-          fail(j, `runs of frames differ from ${other}`);
+          fail(`runs of frames differ from ${other}`);
       }
       // Timing: a GIF frame shows for delay / 4 movie frames (halves to even), at least one; ten without a delay.
       const manifest = delays.get(j.name);
       for (let i = 0; i < shown.length; i++) {
         const d = shown[i].delay;
         const want = d === null ? 10 : Math.max(1, roundHalfEven(d / 4));
-        if (runs[i].length !== want) fail(j, `GIF frame ${shown[i].index} shows ${runs[i].length} movie frames, its delay ${d} makes ${want}`);
+        if (runs[i].length !== want) fail(`GIF frame ${shown[i].index} shows ${runs[i].length} movie frames, its delay ${d} makes ${want}`);
         if (manifest && manifest.length === shown.length && d !== null && manifest[i] !== d) {
           if (delayRules[j.name]) report.rules.push(`${j.name}: delay by rule: ${delayRules[j.name]}`);
-          else fail(j, `GIF frame ${shown[i].index}: delay ${d}, the manifest says ${manifest[i]}`);
+          else fail(`GIF frame ${shown[i].index}: delay ${d}, the manifest says ${manifest[i]}`);
         }
       }
-      if (unjudged) { report.unjudged.push(`${j.name}: ${unjudged}`); continue; }
-      if (!refCount && !byImg) { report.unjudged.push(`${j.name}: the reference gives no frame`); continue; }
+      if (unjudged) { report.unjudged.push(`${j.name}: ${unjudged}`); return; }
+      if (!refCount && !byImg) { report.unjudged.push(`${j.name}: the reference gives no frame`); return; }
       let bad = 0, checked = 0;
       const limit = o['max-frames'] ? +o['max-frames'] : Infinity;
-      const wanted = sampleFrames(shown, runs, i => { const r = refOf(i); return !!r && fs.existsSync(r); });
-      if (wanted.size < shown.length) report.sampled.push(`${j.name}: ${wanted.size} of ${shown.length} frames`);
-      for (let i = 0; i < shown.length && checked < limit; i++) {
-        if (!wanted.has(i)) continue;
-        const ref = refOf(i);
-        const png = PNG.sync.read(fs.readFileSync(ref));
-        if (png.width !== info.width || png.height !== info.height) { fail(j, 'reference size differs from the screen'); break; }
-        const r = await renderFrame(session, swf, runs[i].first, { frameRate: 240 });
+      const hasRef = i => { const r = refOf(i); return !!r && fs.existsSync(r); };
+      const kinds = mode === 'compact' && o['runs-of'];
+      const wanted = [...(kinds ? firstOfEachKind(swf, runs, hasRef) : sampleFrames(shown, runs, hasRef, info.width, info.height))]
+        .sort((a, b) => a - b).slice(0, limit);
+      if (wanted.length < shown.length && !kinds) report.sampled.push(`${j.name}: ${wanted.length} of ${shown.length} frames`);
+      const started = performance.now();
+      const gifFrameOf = new Map(wanted.map(i => [runs[i].first, i]));
+      let sizeBad = false;
+      await renderFrames(session, swf, wanted.map(i => runs[i].first), async (k, r) => {
+        const i = gifFrameOf.get(k);
+        const png = PNG.sync.read(fs.readFileSync(refOf(i)));
+        if (png.width !== info.width || png.height !== info.height) {
+          if (!sizeBad) fail('reference size differs from the screen');
+          sizeBad = true;
+          return;
+        }
         const problems = badMessages(r.messages);
-        if (problems.length) fail(j, `frame ${runs[i].first}: player reports ${problems.map(cleanMessage).join('; ')}`);
+        if (problems.length) fail(`frame ${k}: player reports ${problems.map(cleanMessage).join('; ')}`);
         const rendered = PNG.sync.read(r.png);
         const d = differences(rendered, composite(png), info.width, info.height);
         checked++;
         report.frames++;
         if (d.n) {
           bad++;
-          if (rules[j.name]) continue;
-          fail(j, `GIF frame ${shown[i].index} (movie frame ${runs[i].first}): ${d.n} pixels differ, first ${d.first}`);
+          if (!rules[j.name]) fail(`GIF frame ${shown[i].index} (movie frame ${k}): ${d.n} pixels differ, first ${d.first}`);
         }
-      }
+      }, { frameRate: 240 });
       if (bad && rules[j.name]) report.rules.push(`${j.name}: ${bad} frame(s) differ by rule: ${rules[j.name]}`);
       report.judged++;
-      console.log(`ok   ${j.name}: ${checked} frame(s)` + (bad && rules[j.name] ? ` (${bad} differ by rule)` : ''));
-    }
-  } finally {
-    await closeSession(session);
-  }
+      out.push(`ok   ${j.name}: ${checked} frame(s)` + (bad && rules[j.name] ? ` (${bad} differ by rule)` : '') +
+        `, ${((performance.now() - started) / 1000).toFixed(1)} s`);
+  };
+  await Promise.all(Array.from({ length: workers }, work));
   const s = Math.round((performance.now() - t0) / 1000);
   console.log(`\n${report.judged} files judged, ${report.frames} frames compared, ${report.refused} refused by the decoder, ${s} s`);
   for (const u of report.unjudged) console.log('not judged: ' + u);

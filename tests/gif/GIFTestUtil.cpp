@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -157,13 +158,119 @@ LoadResult LoadGif(TGIFImage& Image, const Bytes& Data) {
 
 std::string CorpusDir() { return std::string(ANIVERT_SHARED_DIR) + "/corpus"; }
 
-std::vector<std::string> CorpusFiles() {
+std::vector<std::string> AllCorpusFiles() {
     std::vector<std::string> Names;
     std::error_code EC;
     for (const auto& E : std::filesystem::directory_iterator(CorpusDir() + "/gifs", EC))
         if (E.path().extension() == ".gif") Names.push_back(E.path().filename().string());
     std::sort(Names.begin(), Names.end());
     return Names;
+}
+
+namespace {
+
+std::vector<std::string> SplitAt(const std::string& Text, const std::string& Separators) {
+    std::vector<std::string> Parts(1);
+    for (char C : Text)
+        if (Separators.find(C) != std::string::npos)
+            Parts.emplace_back();
+        else
+            Parts.back() += C;
+    return Parts;
+}
+
+std::string Trimmed(const std::string& Text) {
+    const auto First = Text.find_first_not_of(" \t`");
+    if (First == std::string::npos) return "";
+    return Text.substr(First, Text.find_last_not_of(" \t`") - First + 1);
+}
+
+// A feature of the corpus list in a form that files share: numbers become
+// N ("loop 256" and "loop 2" are one feature), but the version and the
+// frame count's kind (none, one, several) stay.
+std::string FeatureKind(std::string Token) {
+    Token = Trimmed(Token);
+    if (Token.empty() || Token.rfind("disposals", 0) == 0 ||
+        std::all_of(Token.begin(), Token.end(), [](char C) { return std::isdigit(static_cast<unsigned char>(C)); }))
+        return "";  // disposal values come from the manifest, one per value
+    if (Token.rfind("GIF", 0) == 0) return Token;
+    if (Token == "0 frames" || Token == "1 frame") return Token;
+    std::string Kind;
+    for (char C : Token) {
+        if (!std::isdigit(static_cast<unsigned char>(C)))
+            Kind += C;
+        else if (Kind.empty() || Kind.back() != 'N')
+            Kind += 'N';
+    }
+    return Kind == "NxN" ? "" : Kind;
+}
+
+// Every feature a corpus file shows, by file: the features of the corpus's
+// list of sources and the disposal values of its manifest.
+std::map<std::string, std::set<std::string>> CorpusFeatures(std::map<std::string, double>& Cost) {
+    std::map<std::string, std::set<std::string>> Features;
+    const Bytes Sources = ReadFileBytes(CorpusDir() + "/SOURCES.md");
+    for (const std::string& Line : SplitAt(std::string(Sources.begin(), Sources.end()), "\n")) {
+        const std::vector<std::string> Cells = SplitAt(Line, "|");
+        if (Cells.size() < 5 || Trimmed(Cells[1]).size() < 5 || !Trimmed(Cells[1]).ends_with(".gif")) continue;
+        for (const std::string& Token : SplitAt(Cells[4], ",;"))
+            if (std::string Kind = FeatureKind(Token); !Kind.empty()) Features[Trimmed(Cells[1])].insert(Kind);
+    }
+    const Bytes Manifest = ReadFileBytes(CorpusDir() + "/manifest.tsv");
+    for (const std::string& Line : SplitAt(std::string(Manifest.begin(), Manifest.end()), "\n")) {
+        const std::vector<std::string> Cells = SplitAt(Line, "\t");
+        if (Line.empty() || Line[0] == '#' || Cells.size() < 6) continue;
+        const double Pixels = std::atof(Cells[1].c_str()) * std::atof(Cells[2].c_str());
+        Cost[Cells[0]] = std::max(1.0, Pixels) * std::max(1.0, std::atof(Cells[3].c_str()));
+        for (const std::string& D : SplitAt(Cells[5], ","))
+            if (!Trimmed(D).empty()) Features[Cells[0]].insert("disposal " + Trimmed(D));
+    }
+    return Features;
+}
+
+}  // namespace
+
+std::vector<std::string> CorpusSample() {
+    std::map<std::string, double> Cost;
+    const std::map<std::string, std::set<std::string>> Features = CorpusFeatures(Cost);
+    std::map<std::string, int> Count;
+    for (const auto& [Name, Set] : Features)
+        for (const std::string& F : Set) ++Count[F];
+    // The rarest features first, each by the cheapest file that has it;
+    // a file taken covers all of its features.
+    std::vector<std::string> Order;
+    for (const auto& [F, N] : Count) Order.push_back(F);
+    std::stable_sort(Order.begin(), Order.end(), [&](const auto& A, const auto& B) { return Count[A] < Count[B]; });
+    std::set<std::string> Covered, Taken;
+    const std::vector<std::string> All = AllCorpusFiles();
+    for (const std::string& F : Order) {
+        if (Covered.count(F)) continue;
+        const std::string* Best = nullptr;
+        for (const std::string& Name : All) {
+            const auto It = Features.find(Name);
+            if (It == Features.end() || !It->second.count(F)) continue;
+            const auto C = Cost.find(Name);
+            if (!Best || (C != Cost.end() ? C->second : 0) < Cost[*Best]) Best = &Name;
+        }
+        if (!Best) continue;
+        Taken.insert(*Best);
+        Covered.insert(Features.at(*Best).begin(), Features.at(*Best).end());
+    }
+    // The files the checks treat by a rule of their own.
+    for (const auto* Rules : {&CorpusNotLoading(), &ChromiumExclusions()})
+        for (const auto& [Name, Why] : *Rules) Taken.insert(Name);
+    std::vector<std::string> Sample;
+    for (const std::string& Name : All)
+        if (Taken.count(Name)) Sample.push_back(Name);
+    return Sample;
+}
+
+std::vector<std::string> CorpusFiles() {
+#ifdef ANIVERT_CORPUS_SAMPLE
+    return CorpusSample();
+#else
+    return AllCorpusFiles();
+#endif
 }
 
 const std::map<std::string, std::string>& CorpusNotLoading() {

@@ -57,6 +57,13 @@ LoadResult LoadGif(TGIFImage& Image, const Bytes& Data);
 
 std::string CorpusDir();
 // The names of the corpus's GIF files, sorted.
+std::vector<std::string> AllCorpusFiles();
+// A few of them that show every feature the corpus's list of sources names
+// and every disposal value at least once, the cheapest for each (screen
+// times frames), with every file the checks treat by a rule of their own.
+std::vector<std::string> CorpusSample();
+// The files the corpus checks run over: every one, or in a build with
+// ANIVERT_CORPUS_SAMPLE (the sanitized one) the sample.
 std::vector<std::string> CorpusFiles();
 
 // Corpus files that every check of the frames leaves out (they do not

@@ -22,11 +22,10 @@ namespace fs = std::filesystem;
 
 std::vector<std::string> Files() {
     std::vector<std::string> Paths;
-    for (const std::string& Dir : {CorpusDir() + "/gifs", std::string(ANIVERT_TEST_DATA) + "/gif-optimize"}) {
-        std::error_code EC;
-        for (const auto& E : fs::directory_iterator(Dir, EC))
-            if (E.path().extension() == ".gif") Paths.push_back(E.path().string());
-    }
+    for (const std::string& Name : CorpusFiles()) Paths.push_back(CorpusDir() + "/gifs/" + Name);
+    std::error_code EC;
+    for (const auto& E : fs::directory_iterator(std::string(ANIVERT_TEST_DATA) + "/gif-optimize", EC))
+        if (E.path().extension() == ".gif") Paths.push_back(E.path().string());
     std::sort(Paths.begin(), Paths.end());
     return Paths;
 }
