@@ -15,11 +15,12 @@
 // and --runs-of DIR compares their runs of frames with the movies of the
 // same names in DIR (the default ones): the same GIF frames on the same
 // movie frames. Then only the first frame of each kind of step the compact
-// movie takes, and its last frame, are compared (firstOfEachKind). With --mode salvage (or salvage-compact) the damaged files
-// (those the decoder refuses or reads by a rule) become movies of what a
-// browser shows (anivert-cli --salvage): no difference may be left to a
-// rule, none may be refused that Chromium shows, and the movie must have
-// as many frames as Chromium shows.
+// movie takes, and its last frame, are compared (firstOfEachKind). With
+// --mode salvage (or salvage-compact) the damaged files (those the decoder
+// refuses or reads by a rule) become movies of what a browser shows
+// (anivert-cli --salvage): no difference may be left to a rule, none may be
+// refused that Chromium shows, and the movie must have as many frames as
+// Chromium shows.
 //
 //   node e2e.mjs --cli PATH --gifdump PATH --work DIR [--corpus DIR] [--selfmade DIR]
 //                [--mode default|compact|salvage|salvage-compact] [--runs-of DIR] [--only NAME] [--max-frames N]
@@ -254,85 +255,85 @@ async function main() {
     }
   };
   const judge = async (j, session, fail, out) => {
-      const info = gifFrames(o.gifdump, j.gif, salvage);
-      let refCount = fs.existsSync(j.refs) ? fs.readdirSync(j.refs).filter(f => /^\d{3}\.png$/.test(f)).length : 0;
-      // Where Chromium's frame decoder gave nothing, an <img> element may
-      // still show a picture of the file (its first frame): what a browser
-      // shows of a damaged file.
-      const imgRef = path.join(j.refs, 'img-000.png');
-      const byImg = salvage && j.kind === 'corpus' && !refCount && fs.existsSync(imgRef);
-      const refOf = i => byImg ? (i === 0 ? imgRef : null) : path.join(j.refs, String(i).padStart(3, '0') + '.png');
-      const swfPath = path.join(o.work, j.name.slice(0, -4) + '.swf');
-      fs.rmSync(swfPath, { force: true });
-      const conv = spawnSync(o.cli, ['-q', ...modeArgs, '-o', o.work, j.gif], { encoding: 'latin1' });
-      if (!info.ok) {
-        // A file the decoder refuses makes no movie.
-        if (conv.status !== 1 || fs.existsSync(swfPath)) fail('refused by the decoder but converted');
-        else if (salvage && (refCount || byImg)) fail(`refused, but Chromium shows ${refCount || 1} frame(s)`);
-        else report.refused++;
+    const info = gifFrames(o.gifdump, j.gif, salvage);
+    let refCount = fs.existsSync(j.refs) ? fs.readdirSync(j.refs).filter(f => /^\d{3}\.png$/.test(f)).length : 0;
+    // Where Chromium's frame decoder gave nothing, an <img> element may
+    // still show a picture of the file (its first frame): what a browser
+    // shows of a damaged file.
+    const imgRef = path.join(j.refs, 'img-000.png');
+    const byImg = salvage && j.kind === 'corpus' && !refCount && fs.existsSync(imgRef);
+    const refOf = i => byImg ? (i === 0 ? imgRef : null) : path.join(j.refs, String(i).padStart(3, '0') + '.png');
+    const swfPath = path.join(o.work, j.name.slice(0, -4) + '.swf');
+    fs.rmSync(swfPath, { force: true });
+    const conv = spawnSync(o.cli, ['-q', ...modeArgs, '-o', o.work, j.gif], { encoding: 'latin1' });
+    if (!info.ok) {
+      // A file the decoder refuses makes no movie.
+      if (conv.status !== 1 || fs.existsSync(swfPath)) fail('refused by the decoder but converted');
+      else if (salvage && (refCount || byImg)) fail(`refused, but Chromium shows ${refCount || 1} frame(s)`);
+      else report.refused++;
+      return;
+    }
+    if (conv.status !== 0 || !fs.existsSync(swfPath)) return fail('conversion failed: ' + (conv.stderr || '').trim());
+    let swf;
+    try { swf = parseSwf(fs.readFileSync(swfPath)); } catch (e) { return fail('movie unreadable: ' + e.message); }
+    const shown = info.frames.filter(f => !f.empty);
+    const runs = showRuns(swf);
+    if (runs.length !== shown.length) return fail(`${runs.length} runs of frames for ${shown.length} GIF frames`);
+    const unjudged = (salvage && UNJUDGED_SALVAGED[j.name]) || UNJUDGED[j.name];
+    if (salvage && j.kind === 'corpus' && !byImg && !unjudged && shown.length !== refCount)
+      fail(`${shown.length} frames salvaged, Chromium shows ${refCount}`);
+    if (o['runs-of']) {
+      const other = path.join(o['runs-of'], path.basename(swfPath));
+      if (!fs.existsSync(other)) fail('no movie to compare the runs with');
+      else if (JSON.stringify(showRuns(parseSwf(fs.readFileSync(other)))) !== JSON.stringify(runs))
+        fail(`runs of frames differ from ${other}`);
+    }
+    // Timing: a GIF frame shows for delay / 4 movie frames (halves to even), at least one; ten without a delay.
+    const manifest = delays.get(j.name);
+    for (let i = 0; i < shown.length; i++) {
+      const d = shown[i].delay;
+      const want = d === null ? 10 : Math.max(1, roundHalfEven(d / 4));
+      if (runs[i].length !== want) fail(`GIF frame ${shown[i].index} shows ${runs[i].length} movie frames, its delay ${d} makes ${want}`);
+      if (manifest && manifest.length === shown.length && d !== null && manifest[i] !== d) {
+        if (delayRules[j.name]) report.rules.push(`${j.name}: delay by rule: ${delayRules[j.name]}`);
+        else fail(`GIF frame ${shown[i].index}: delay ${d}, the manifest says ${manifest[i]}`);
+      }
+    }
+    if (unjudged) { report.unjudged.push(`${j.name}: ${unjudged}`); return; }
+    if (!refCount && !byImg) { report.unjudged.push(`${j.name}: the reference gives no frame`); return; }
+    let bad = 0, checked = 0;
+    const limit = o['max-frames'] ? +o['max-frames'] : Infinity;
+    const hasRef = i => { const r = refOf(i); return !!r && fs.existsSync(r); };
+    const kinds = mode === 'compact' && o['runs-of'];
+    const wanted = [...(kinds ? firstOfEachKind(swf, runs, hasRef) : sampleFrames(shown, runs, hasRef, info.width, info.height))]
+      .sort((a, b) => a - b).slice(0, limit);
+    if (wanted.length < shown.length && !kinds) report.sampled.push(`${j.name}: ${wanted.length} of ${shown.length} frames`);
+    const started = performance.now();
+    const gifFrameOf = new Map(wanted.map(i => [runs[i].first, i]));
+    let sizeBad = false;
+    await renderFrames(session, swf, wanted.map(i => runs[i].first), async (k, r) => {
+      const i = gifFrameOf.get(k);
+      const png = PNG.sync.read(fs.readFileSync(refOf(i)));
+      if (png.width !== info.width || png.height !== info.height) {
+        if (!sizeBad) fail('reference size differs from the screen');
+        sizeBad = true;
         return;
       }
-      if (conv.status !== 0 || !fs.existsSync(swfPath)) return fail('conversion failed: ' + (conv.stderr || '').trim());
-      let swf;
-      try { swf = parseSwf(fs.readFileSync(swfPath)); } catch (e) { return fail('movie unreadable: ' + e.message); }
-      const shown = info.frames.filter(f => !f.empty);
-      const runs = showRuns(swf);
-      if (runs.length !== shown.length) return fail(`${runs.length} runs of frames for ${shown.length} GIF frames`);
-      const unjudged = (salvage && UNJUDGED_SALVAGED[j.name]) || UNJUDGED[j.name];
-      if (salvage && j.kind === 'corpus' && !byImg && !unjudged && shown.length !== refCount)
-        fail(`${shown.length} frames salvaged, Chromium shows ${refCount}`);
-      if (o['runs-of']) {
-        const other = path.join(o['runs-of'], path.basename(swfPath));
-        if (!fs.existsSync(other)) fail('no movie to compare the runs with');
-        else if (JSON.stringify(showRuns(parseSwf(fs.readFileSync(other)))) !== JSON.stringify(runs))
-          fail(`runs of frames differ from ${other}`);
+      const problems = badMessages(r.messages);
+      if (problems.length) fail(`frame ${k}: player reports ${problems.map(cleanMessage).join('; ')}`);
+      const rendered = PNG.sync.read(r.png);
+      const d = differences(rendered, composite(png), info.width, info.height);
+      checked++;
+      report.frames++;
+      if (d.n) {
+        bad++;
+        if (!rules[j.name]) fail(`GIF frame ${shown[i].index} (movie frame ${k}): ${d.n} pixels differ, first ${d.first}`);
       }
-      // Timing: a GIF frame shows for delay / 4 movie frames (halves to even), at least one; ten without a delay.
-      const manifest = delays.get(j.name);
-      for (let i = 0; i < shown.length; i++) {
-        const d = shown[i].delay;
-        const want = d === null ? 10 : Math.max(1, roundHalfEven(d / 4));
-        if (runs[i].length !== want) fail(`GIF frame ${shown[i].index} shows ${runs[i].length} movie frames, its delay ${d} makes ${want}`);
-        if (manifest && manifest.length === shown.length && d !== null && manifest[i] !== d) {
-          if (delayRules[j.name]) report.rules.push(`${j.name}: delay by rule: ${delayRules[j.name]}`);
-          else fail(`GIF frame ${shown[i].index}: delay ${d}, the manifest says ${manifest[i]}`);
-        }
-      }
-      if (unjudged) { report.unjudged.push(`${j.name}: ${unjudged}`); return; }
-      if (!refCount && !byImg) { report.unjudged.push(`${j.name}: the reference gives no frame`); return; }
-      let bad = 0, checked = 0;
-      const limit = o['max-frames'] ? +o['max-frames'] : Infinity;
-      const hasRef = i => { const r = refOf(i); return !!r && fs.existsSync(r); };
-      const kinds = mode === 'compact' && o['runs-of'];
-      const wanted = [...(kinds ? firstOfEachKind(swf, runs, hasRef) : sampleFrames(shown, runs, hasRef, info.width, info.height))]
-        .sort((a, b) => a - b).slice(0, limit);
-      if (wanted.length < shown.length && !kinds) report.sampled.push(`${j.name}: ${wanted.length} of ${shown.length} frames`);
-      const started = performance.now();
-      const gifFrameOf = new Map(wanted.map(i => [runs[i].first, i]));
-      let sizeBad = false;
-      await renderFrames(session, swf, wanted.map(i => runs[i].first), async (k, r) => {
-        const i = gifFrameOf.get(k);
-        const png = PNG.sync.read(fs.readFileSync(refOf(i)));
-        if (png.width !== info.width || png.height !== info.height) {
-          if (!sizeBad) fail('reference size differs from the screen');
-          sizeBad = true;
-          return;
-        }
-        const problems = badMessages(r.messages);
-        if (problems.length) fail(`frame ${k}: player reports ${problems.map(cleanMessage).join('; ')}`);
-        const rendered = PNG.sync.read(r.png);
-        const d = differences(rendered, composite(png), info.width, info.height);
-        checked++;
-        report.frames++;
-        if (d.n) {
-          bad++;
-          if (!rules[j.name]) fail(`GIF frame ${shown[i].index} (movie frame ${k}): ${d.n} pixels differ, first ${d.first}`);
-        }
-      }, { frameRate: 240 });
-      if (bad && rules[j.name]) report.rules.push(`${j.name}: ${bad} frame(s) differ by rule: ${rules[j.name]}`);
-      report.judged++;
-      out.push(`ok   ${j.name}: ${checked} frame(s)` + (bad && rules[j.name] ? ` (${bad} differ by rule)` : '') +
-        `, ${((performance.now() - started) / 1000).toFixed(1)} s`);
+    }, { frameRate: 240 });
+    if (bad && rules[j.name]) report.rules.push(`${j.name}: ${bad} frame(s) differ by rule: ${rules[j.name]}`);
+    report.judged++;
+    out.push(`ok   ${j.name}: ${checked} frame(s)` + (bad && rules[j.name] ? ` (${bad} differ by rule)` : '') +
+      `, ${((performance.now() - started) / 1000).toFixed(1)} s`);
   };
   await Promise.all(Array.from({ length: workers }, work));
   const s = Math.round((performance.now() - t0) / 1000);

@@ -243,18 +243,17 @@ std::vector<std::string> CorpusSample() {
     std::stable_sort(Order.begin(), Order.end(), [&](const auto& A, const auto& B) { return Count[A] < Count[B]; });
     std::set<std::string> Covered, Taken;
     const std::vector<std::string> All = AllCorpusFiles();
+    const auto CostOf = [&Cost](const std::string& Name) {
+        const auto It = Cost.find(Name);
+        return It == Cost.end() ? 0.0 : It->second;
+    };
     for (const std::string& F : Order) {
         if (Covered.count(F)) continue;
-        const std::string* Best = nullptr;
-        for (const std::string& Name : All) {
-            const auto It = Features.find(Name);
-            if (It == Features.end() || !It->second.count(F)) continue;
-            const auto C = Cost.find(Name);
-            if (!Best || (C != Cost.end() ? C->second : 0) < Cost[*Best]) Best = &Name;
-        }
-        if (!Best) continue;
-        Taken.insert(*Best);
-        Covered.insert(Features.at(*Best).begin(), Features.at(*Best).end());
+        const std::pair<const std::string, std::set<std::string>>* Best = nullptr;
+        for (const auto& File : Features)
+            if (File.second.count(F) && (!Best || CostOf(File.first) < CostOf(Best->first))) Best = &File;
+        Taken.insert(Best->first);
+        Covered.insert(Best->second.begin(), Best->second.end());
     }
     // The files the checks treat by a rule of their own.
     for (const auto* Rules : {&CorpusNotLoading(), &ChromiumExclusions()})
