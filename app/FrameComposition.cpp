@@ -172,9 +172,9 @@ int TFrameComposition::MaxOverlap(const TGIFImage& Gif) {
     return Max;
 }
 
-std::string TFrameComposition::BudgetMessage(std::int64_t Pixels, std::int64_t MaxPixels) {
+std::string TFrameComposition::BudgetMessage(std::int64_t Pixels, std::int64_t MaxPixels, const std::string& Remedy) {
     return "the movie would take " + std::to_string(Pixels) + " pixels of pictures, more than the " +
-           std::to_string(MaxPixels) + " a movie may take without being asked (--max-pixels raises it)";
+           std::to_string(MaxPixels) + " a movie may take without being asked (" + Remedy + " raises it)";
 }
 
 std::int64_t TFrameComposition::PlannedPixels(const TGIFImage& Gif, bool Flattened) {
@@ -187,7 +187,8 @@ std::int64_t TFrameComposition::PlannedPixels(const TGIFImage& Gif, bool Flatten
     return Pixels;
 }
 
-std::string TFrameComposition::Refusal(const TGIFImage& Gif, bool Compact, std::int64_t MaxPixels) {
+std::string TFrameComposition::Refusal(const TGIFImage& Gif, bool Compact, std::int64_t MaxPixels,
+                                       const std::string& Remedy) {
     if (Gif.Images.Count() > 32767) return "the GIF has more frames than a movie can place (32767)";
     // Compact movies count what they write as they go.
     if (Compact) return std::string();
@@ -197,12 +198,12 @@ std::string TFrameComposition::Refusal(const TGIFImage& Gif, bool Compact, std::
     if (std::max(Layered, Flat) <= MaxPixels) return std::string();
     const bool Flattened = MaxOverlap(Gif) >= FlattenOverlap || !LayeredCanDispose(Gif);
     const std::int64_t Planned = Flattened ? Flat : Layered;
-    return Planned > MaxPixels ? BudgetMessage(Planned, MaxPixels) : std::string();
+    return Planned > MaxPixels ? BudgetMessage(Planned, MaxPixels, Remedy) : std::string();
 }
 
 void TFrameComposition::CountPixels(std::int64_t Pixels) {
     PixelsWritten += Pixels;
-    if (PixelsWritten > MaxPixels) throw EWorkBudget(BudgetMessage(PixelsWritten, MaxPixels));
+    if (PixelsWritten > MaxPixels) throw EWorkBudget(BudgetMessage(PixelsWritten, MaxPixels, BudgetRemedy));
 }
 
 bool TFrameComposition::LayeredCanDispose(const TGIFImage& Gif) {
@@ -390,7 +391,7 @@ void TFrameComposition::Run() {
     if (!Flattened && !LayeredCanDispose(Gif)) Flattened = true;
     // The pictures of the default movie are known before they are made.
     if (!Compact && PlannedPixels(Gif, Flattened) > MaxPixels)
-        throw EWorkBudget(BudgetMessage(PlannedPixels(Gif, Flattened), MaxPixels));
+        throw EWorkBudget(BudgetMessage(PlannedPixels(Gif, Flattened), MaxPixels, BudgetRemedy));
     if (Flattened) Compact ? RunCompactFlattened() : RunFlattened();
     else RunLayered();
 }

@@ -63,15 +63,18 @@ public:
     // stops before its first picture when it would take more (its pictures
     // are known beforehand), a compact one when it comes to them.
     std::int64_t MaxPixels = std::numeric_limits<std::int64_t>::max();
+    // How the user lifts MaxPixels, named in the message.
+    std::string BudgetRemedy = "--max-pixels";
     std::int64_t PixelsWritten = 0;
 
     // Why a loaded GIF is not made into a movie at all, or nothing: more
     // frames than a movie can place, or (default movies) more pixels of
     // pictures than MaxPixels allows.
-    static std::string Refusal(const TGIFImage& Gif, bool Compact, std::int64_t MaxPixels);
+    static std::string Refusal(const TGIFImage& Gif, bool Compact, std::int64_t MaxPixels,
+                               const std::string& Remedy);
     // The pixels of the default movie's pictures in either scheme.
     static std::int64_t PlannedPixels(const TGIFImage& Gif, bool Flattened);
-    static std::string BudgetMessage(std::int64_t Pixels, std::int64_t MaxPixels);
+    static std::string BudgetMessage(std::int64_t Pixels, std::int64_t MaxPixels, const std::string& Remedy);
 
     // The largest number of frame rectangles covering one pixel of the screen.
     static int MaxOverlap(const TGIFImage& Gif);

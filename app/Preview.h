@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "Platform.h"
 
@@ -44,11 +45,17 @@ class TPreviewBox : public TControl {
 public:
     explicit TPreviewBox(std::int32_t AClientWidth = 197, std::int32_t AClientHeight = 149)
         : FClientWidth(AClientWidth), FClientHeight(AClientHeight) {}
+    // The client area without scroll bars, and the room a scroll bar takes
+    // of it.
     virtual std::int32_t ClientWidth() const { return FClientWidth; }
     virtual std::int32_t ClientHeight() const { return FClientHeight; }
-    // A scroll bar shows when the picture is larger than the client area.
-    virtual bool HorzScrollBarVisible() const { return FContentWidth > FClientWidth; }
-    virtual bool VertScrollBarVisible() const { return FContentHeight > FClientHeight; }
+    virtual std::int32_t ScrollBarSize() const { return FScrollBarSize; }
+    // A scroll bar shows when the picture is larger than the client area
+    // left beside the other bar.
+    bool HorzScrollBarVisible() const { return ScrollBarsFor(FContentWidth, FContentHeight).first; }
+    bool VertScrollBarVisible() const { return ScrollBarsFor(FContentWidth, FContentHeight).second; }
+    // The scroll bars (horizontal, vertical) content of that size needs.
+    std::pair<bool, bool> ScrollBarsFor(std::int32_t Width, std::int32_t Height) const;
     virtual std::int32_t HorzPosition() const { return FHorz; }
     virtual std::int32_t VertPosition() const { return FVert; }
     // Positions stay within the range the scroll bars give.
@@ -57,8 +64,12 @@ public:
     // The extent of what the box holds (the picture's bounds).
     virtual void SetContentSize(std::int32_t Width, std::int32_t Height);
 
+    // The box resized (plain boxes; front ends follow their widget).
+    void SetClientSize(std::int32_t Width, std::int32_t Height, std::int32_t BarSize);
+
 private:
     std::int32_t FClientWidth, FClientHeight;
+    std::int32_t FScrollBarSize = 0;
     std::int32_t FContentWidth = 0, FContentHeight = 0;
     std::int32_t FHorz = 0, FVert = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstring>
+#include <stdexcept>
 
 #include "GIFImage.h"
 #include "Streams.h"
@@ -29,6 +31,7 @@ TMainControls& TfrmMain::Prepare() {
     if (!C.CompactMovies1) C.CompactMovies1 = std::make_unique<TCheckBox>();
     if (!C.SalvageGifs1) C.SalvageGifs1 = std::make_unique<TCheckBox>();
     if (!C.LoopAsGif1) C.LoopAsGif1 = std::make_unique<TCheckBox>();
+    if (!C.AllowLarge1) C.AllowLarge1 = std::make_unique<TCheckBox>();
     if (!C.Window) {
         C.Window = std::make_unique<TWindowFrame>();
         C.Window->SetWidth(DesignWidth);
@@ -57,7 +60,8 @@ TfrmMain::TfrmMain(TPlatform& APlatform, TMainControls Controls)
       BPanel1(*FControls.BPanel1),
       CompactMovies1(*FControls.CompactMovies1),
       SalvageGifs1(*FControls.SalvageGifs1),
-      LoopAsGif1(*FControls.LoopAsGif1) {
+      LoopAsGif1(*FControls.LoopAsGif1),
+      AllowLarge1(*FControls.AllowLarge1) {
     // The window's design state: single mode, the default link text, the
     // Start button disabled, the progress bar hidden.
     RBSingle.SetChecked(true);
@@ -72,9 +76,13 @@ TfrmMain::TfrmMain(TPlatform& APlatform, TMainControls Controls)
         FTreeChange();
         LV1.Refresh();
     };
+    FTree.OnReselect = [this] { RefreshFolder(); };
 }
 
-TfrmMain::~TfrmMain() { FTree.OnChange = nullptr; }
+TfrmMain::~TfrmMain() {
+    FTree.OnChange = nullptr;
+    FTree.OnReselect = nullptr;
+}
 
 std::string TfrmMain::ProgramFolder() { return ExtractFilePath(Platform.ExecutablePath()); }
 
@@ -86,12 +94,31 @@ std::string TfrmMain::GetDir(const std::string& Kind) {
     return IncludeTrailingDelim(Dir);
 }
 
+std::string TfrmMain::DefaultOutputFolder() {
+    const std::string Pictures = Platform.PicturesFolder();
+    return Platform.DirectoryExists(Pictures) ? Pictures : Platform.HomeFolder();
+}
+
+void TfrmMain::CheckOutputFolder() {
+    if (OutputFolder.empty() || !Platform.DirectoryExists(OutputFolder)) {
+        OutputFolder = DefaultOutputFolder();
+        JamPathLabel1.SetText(OutputFolder);
+    }
+    if (!Platform.DirectoryWritable(OutputFolder))
+        throw std::runtime_error("The output folder " + OutputFolder +
+                                 " cannot be written. Choose another one with \"Select folder...\".");
+}
+
 // ------------------------------------------------------------ start-up and settings
 
 void TfrmMain::FormCreate() {
     Aborted = false;
     FMutex = Platform.CreateNamedMutex(MutexName);
-    HelpFile = ProgramFolder() + HelpFileName;
+    // Installed, the help page is with the program's shared files
+    // (/usr/share/anivert/ for /usr/bin/anivert); in a build, beside it.
+    const std::string Shared =
+        ProgramFolder().empty() ? std::string() : Platform.ExpandFileName(ProgramFolder() + "../share/anivert/");
+    HelpFile = (Platform.DirectoryExists(Shared) ? IncludeTrailingDelim(Shared) : ProgramFolder()) + HelpFileName;
     SelectedIndex = -1;
     Dragging = false;
     Window.SetMinimumSize(Window.Width(), Window.Height());
@@ -100,9 +127,12 @@ void TfrmMain::FormCreate() {
     const std::vector<std::string> Args = Platform.CommandLineArgs();
     if (!Args.empty() && Platform.FileExists(Args[0])) {
         CommandLineMode = true;
-        const std::string Folder = ExtractFilePath(Args[0]);
+        // A bare name is a file of the current folder: the movie goes
+        // beside the GIF all the same.
+        const std::string File = Platform.ExpandFileName(Args[0]);
+        const std::string Folder = ExtractFilePath(File);
         if (!Folder.empty()) OutputFolder = Folder;
-        LastJobSucceeded = ConvertNow(Args[0], std::string());
+        LastJobSucceeded = ConvertNow(File, std::string());
     }
 }
 
@@ -112,13 +142,18 @@ void TfrmMain::FormClose() {
 
 void TfrmMain::readini() {
     std::unique_ptr<TSettingsKey> Key = Platform.OpenSettings(RegistryKey, true);
-    if (!Key) return;
-    if (!Key->ReadString("LastDir", LastDir)) LastDir.clear();
     std::string Out;
-    OutputFolder = Key->ReadString("OutputFolder", Out) ? Out : std::string();
-    if (!Platform.DirectoryExists(OutputFolder)) OutputFolder = ProgramFolder();
+    if (!Key || !Key->ReadString("LastDir", LastDir)) LastDir.clear();
+    OutputFolder = Key && Key->ReadString("OutputFolder", Out) ? Out : std::string();
+    if (!Platform.DirectoryExists(OutputFolder)) OutputFolder = DefaultOutputFolder();
     JamPathLabel1.SetText(OutputFolder);
-    if (!LastDir.empty() && Platform.DirectoryExists(LastDir)) FTree.SetSelectedFolder(LastDir);
+    // The tree opens on the last folder, else on the home folder.
+    const std::string Start = Platform.DirectoryExists(LastDir) ? LastDir : Platform.HomeFolder();
+    if (Platform.DirectoryExists(Start)) {
+        FTree.SetSelectedFolder(Start);
+        FTree.Expand(FTree.Selected());
+    }
+    if (!Key) return;
     // The movie options: off when missing or not a number.
     auto ReadFlag = [&Key](const char* Name) {
         std::int32_t Flag = 0;
@@ -130,6 +165,8 @@ void TfrmMain::readini() {
     SalvageGifs1.SetChecked(Options.Salvage);
     Options.LoopAsGif = ReadFlag("LoopAsGif");
     LoopAsGif1.SetChecked(Options.LoopAsGif);
+    AllowLarge1.SetChecked(ReadFlag("AllowLarge"));
+    Options.MaxPixels = AllowLarge1.Checked() ? TMovieOptions::UnlimitedPixels : TMovieOptions::DefaultMaxPixels;
     // The window rectangle; reading stops at the first value missing, and
     // the window then goes to the top-left corner.
     std::int32_t V = 0;
@@ -152,6 +189,7 @@ void TfrmMain::writeini() {
     Key->WriteInteger("Compact", Options.Compact ? 1 : 0);
     Key->WriteInteger("Salvage", Options.Salvage ? 1 : 0);
     Key->WriteInteger("LoopAsGif", Options.LoopAsGif ? 1 : 0);
+    Key->WriteInteger("AllowLarge", AllowLarge1.Checked() ? 1 : 0);
     Key->WriteInteger("L", Window.Left());
     Key->WriteInteger("T", Window.Top());
     Key->WriteInteger("W", Window.Width());
@@ -161,6 +199,14 @@ void TfrmMain::writeini() {
 void TfrmMain::FTreeChange() {
     LastDir = FTree.SelectedFolder();
     SelectedIndex = -1;
+}
+
+void TfrmMain::RefreshFolder() {
+    FTree.Refresh(FTree.Selected());
+    FTreeChange();
+    LV1.Refresh();
+    // The list lost its selection with its rows.
+    LV1SelectItem(-1, false);
 }
 
 void TfrmMain::btnSelectFolderClick() {
@@ -176,6 +222,7 @@ void TfrmMain::MovieOptionsClick() {
     Options.Compact = CompactMovies1.Checked();
     Options.Salvage = SalvageGifs1.Checked();
     Options.LoopAsGif = LoopAsGif1.Checked();
+    Options.MaxPixels = AllowLarge1.Checked() ? TMovieOptions::UnlimitedPixels : TMovieOptions::DefaultMaxPixels;
 }
 
 // ------------------------------------------------------------ runs
@@ -217,23 +264,41 @@ void TfrmMain::ShowPreView(TPreviewImage& Image, const std::string& FileName, TP
             // A damaged file gives an empty preview, without a message.
         }
     }
-    if (!Loaded) {
+    // The picture control takes the loaded image itself: a copy would be
+    // the same frames, maps and extensions. A picture the control cannot
+    // show (a screen too large for a canvas) leaves the preview empty too.
+    try {
+        Image.SetPicture(Loaded ? std::move(Gif) : nullptr);
+    } catch (const std::exception&) {
         Image.SetPicture(nullptr);
+    }
+    PlacePreview(Image, Box);
+}
+
+void TfrmMain::PlacePreview(TPreviewImage& Image, TPreviewBox& Box) {
+    const TGIFImage* Gif = Image.Picture();
+    if (!Gif) {
         Image.SetBounds(0, 0, 10, 10);
         Box.SetContentSize(10, 10);
         Image.SetCursor(TCursorKind::Default);
         return;
     }
     const std::int32_t W = Gif->Width(), H = Gif->Height();
-    // The picture control takes the loaded image itself: a copy would be
-    // the same frames, maps and extensions.
-    Image.SetPicture(std::move(Gif));
-    const std::int32_t Left = W < Box.ClientWidth() ? (Box.ClientWidth() - W) / 2 : 0;
-    const std::int32_t Top = H < Box.ClientHeight() ? (Box.ClientHeight() - H) / 2 : 0;
+    // Centred in what the box shows beside the scroll bars the picture needs.
+    const auto [HorzBar, VertBar] = Box.ScrollBarsFor(W, H);
+    const std::int32_t ShownW = Box.ClientWidth() - (VertBar ? Box.ScrollBarSize() : 0);
+    const std::int32_t ShownH = Box.ClientHeight() - (HorzBar ? Box.ScrollBarSize() : 0);
+    const std::int32_t Left = W < ShownW ? (ShownW - W) / 2 : 0;
+    const std::int32_t Top = H < ShownH ? (ShownH - H) / 2 : 0;
     Image.SetBounds(Left, Top, W, H);
     Box.SetContentSize(Left + W, Top + H);
     Image.SetCursor(Box.HorzScrollBarVisible() || Box.VertScrollBarVisible() ? TCursorKind::HandPoint
                                                                              : TCursorKind::Default);
+}
+
+void TfrmMain::BPanel1Resize() {
+    Dragging = false;
+    PlacePreview(Image1, BPanel1);
 }
 
 void TfrmMain::ChB1Click() {
@@ -287,7 +352,7 @@ void TfrmMain::FileLoop(const std::string& SubFolder, int& Converted, int& NotCo
                                 try {
                                     std::rethrow_exception(Error);
                                 } catch (const std::exception& E) {
-                                    Platform.ReportFailure(Files[I].Path, E.what());
+                                    NoteFailure(Files[I].Path, E.what());
                                     throw;
                                 }
                             }
@@ -308,10 +373,23 @@ void TfrmMain::FileLoop(const std::string& SubFolder, int& Converted, int& NotCo
         } catch (const std::exception& E) {
             // The error ends the run (or this sub-folder's step); the file
             // is named with it first.
-            Platform.ReportFailure(Path, E.what());
+            NoteFailure(Path, E.what());
             throw;
         }
     }
+}
+
+void TfrmMain::NoteFailure(const std::string& Path, const std::string& Reason) {
+    RunFailures.emplace_back(Path, Reason);
+    Platform.ReportFailure(Path, Reason);
+}
+
+std::string FailureLines(const std::vector<std::pair<std::string, std::string>>& Failures, std::size_t Named) {
+    std::string S;
+    for (std::size_t I = 0; I < Failures.size() && I < Named; ++I)
+        S.append("\n").append(Failures[I].first).append(": ").append(Failures[I].second);
+    if (Failures.size() > Named) S.append("\n... and ").append(std::to_string(Failures.size() - Named)).append(" more.");
+    return S;
 }
 
 std::string RunSummary(int Converted, int NotConverted, int Subfolders, bool Aborted) {
@@ -331,6 +409,9 @@ std::string RunSummary(int Converted, int NotConverted, int Subfolders, bool Abo
 }
 
 void TfrmMain::btnStartClick() {
+    RunFailures.clear();
+    // Nothing starts while the movies would have nowhere to go.
+    CheckOutputFolder();
     if (RBSingle.Checked()) {
         for (int I = 0; I < LV1.RowCount(); ++I) {
             if (LV1.RowSelected(I)) {
@@ -349,6 +430,10 @@ void TfrmMain::btnStartClick() {
     RzP2.SetVisible(false);
     Aborted = false;
     const std::string Root = IncludeTrailingDelim(FTree.SelectedFolder());
+    // The folder as it is now, GIFs and sub-folders added since it was
+    // shown included.
+    FTree.Refresh(FTree.Selected());
+    LV1.Refresh();
     Platform.SetBusyCursor(true);
     RzP.SetText("Press ESC to abort  |  Processing: " + FTree.SelectedFolder());
     try {
@@ -409,11 +494,77 @@ void TfrmMain::btnStartClick() {
     Platform.SetBusyCursor(false);
     RunConverted = Converted;
     RunNotConverted = NotConverted;
-    Platform.MessageBox(RunSummary(Converted, NotConverted, Subfolders, Aborted), Title, TMsgIcon::Information,
-                        TMsgButtons::OK);
+    std::string Summary = RunSummary(Converted, NotConverted, Subfolders, Aborted);
+    if (SummaryNamesFailures && !RunFailures.empty())
+        Summary += "\n\nNot converted:" + FailureLines(RunFailures, FailuresNamed);
+    Platform.MessageBox(Summary, Title, TMsgIcon::Information, TMsgButtons::OK);
 }
 
 // ------------------------------------------------------------ test page
+
+namespace {
+
+// A file name as a relative URL: bytes other than letters, digits and the
+// marks that mean nothing in a path are percent-encoded (UTF-8 names byte
+// by byte), so that the URL names the file whatever it holds.
+std::string UrlOf(const std::string& Name) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string Url;
+    for (const char C : Name) {
+        const auto B = static_cast<unsigned char>(C);
+        if (std::isalnum(B) || std::strchr("-._~!$'()*+,;=@", C) != nullptr) {
+            Url += C;
+        } else {
+            Url += '%';
+            Url += Hex[B >> 4];
+            Url += Hex[B & 15];
+        }
+    }
+    return Url;
+}
+
+// A file name as HTML text in any character set: markup characters and
+// every character beyond ASCII as character references. Bytes that are
+// not UTF-8 become the replacement character.
+std::string HtmlText(const std::string& Name) {
+    std::string Text;
+    for (std::size_t I = 0; I < Name.size();) {
+        const auto B = static_cast<unsigned char>(Name[I]);
+        if (B < 0x80) {
+            switch (B) {
+                case '&': Text += "&amp;"; break;
+                case '<': Text += "&lt;"; break;
+                case '>': Text += "&gt;"; break;
+                case '"': Text += "&quot;"; break;
+                default: Text += static_cast<char>(B);
+            }
+            ++I;
+            continue;
+        }
+        // The length of the sequence and the bits of its first byte.
+        const std::size_t Length = B >= 0xF0 ? 4 : B >= 0xE0 ? 3 : B >= 0xC2 ? 2 : 0;
+        std::uint32_t Code = Length == 4 ? B & 0x07u : Length == 3 ? B & 0x0Fu : B & 0x1Fu;
+        bool Valid = Length != 0 && B < 0xF5 && I + Length <= Name.size();
+        for (std::size_t K = 1; Valid && K < Length; ++K) {
+            const auto Next = static_cast<unsigned char>(Name[I + K]);
+            Valid = (Next & 0xC0) == 0x80;
+            Code = (Code << 6) | (Next & 0x3Fu);
+        }
+        // Overlong forms, surrogates and values past Unicode are not text.
+        static constexpr std::uint32_t Least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (Valid) Valid = Code >= Least[Length] && Code <= 0x10FFFF && (Code < 0xD800 || Code > 0xDFFF);
+        if (!Valid) {
+            Text += "&#65533;";
+            ++I;
+            continue;
+        }
+        Text += "&#" + std::to_string(Code) + ";";
+        I += Length;
+    }
+    return Text;
+}
+
+}  // namespace
 
 std::string BuildTestPage(const std::string& SwfName, const std::string& WidthText, const std::string& HeightText,
                           const std::string& SizeText, bool Transparent) {
@@ -450,9 +601,11 @@ std::string BuildTestPage(const std::string& SwfName, const std::string& WidthTe
     Page += "</html>";
     // Every occurrence, letter case ignored, in this order; a value put in
     // by an earlier replacement meets the later ones.
-    const std::pair<const char*, std::string> Places[] = {{"%WW%", WidthText}, {"%HH%", HeightText},
-                                                            {"%FF%", SwfName},   {"%SS%", "#CCCCCC"},
-                                                            {"%NN%", "#000000"}, {"%TT%", SwfName}};
+    // The name goes in as a URL where the page loads the movie and as text
+    // where it shows it; a plain name is the same either way.
+    const std::pair<const char*, std::string> Places[] = {{"%WW%", WidthText},     {"%HH%", HeightText},
+                                                            {"%FF%", UrlOf(SwfName)}, {"%SS%", "#CCCCCC"},
+                                                            {"%NN%", "#000000"},    {"%TT%", HtmlText(SwfName)}};
     for (const auto& [Key, Value] : Places) {
         std::string Out;
         std::size_t I = 0;

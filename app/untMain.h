@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Platform.h"
@@ -26,6 +28,8 @@ struct TMovieOptions {
     // far above any real GIF's (the largest write about 10^8), low enough
     // that no small file can ask for hours of work or gigabytes.
     static constexpr std::int64_t DefaultMaxPixels = 500'000'000;
+    // Very large movies allowed: only the decoder's own limits hold.
+    static constexpr std::int64_t UnlimitedPixels = std::numeric_limits<std::int64_t>::max();
 
     // Colour-mapped bitmaps, in the flattened scheme only what changed,
     // and a faster deflater: the same pictures in far fewer bytes.
@@ -34,6 +38,8 @@ struct TMovieOptions {
     // the frames up to the fault, what was not decoded transparent.
     bool Salvage = false;
     std::int64_t MaxPixels = DefaultMaxPixels;
+    // How the user lifts MaxPixels, named when a movie is refused.
+    std::string MaxPixelsRemedy = "\"Allow very large movies\" in the Options menu";
     // Plays as often as the GIF says, then stops on the last frame.
     bool LoopAsGif = false;
 };
@@ -61,6 +67,7 @@ struct TMainControls {
     std::unique_ptr<TCheckBox> CompactMovies1;
     std::unique_ptr<TCheckBox> SalvageGifs1;
     std::unique_ptr<TCheckBox> LoopAsGif1;
+    std::unique_ptr<TCheckBox> AllowLarge1;
 };
 
 class TfrmMain {
@@ -107,6 +114,7 @@ public:
     TCheckBox& CompactMovies1;
     TCheckBox& SalvageGifs1;
     TCheckBox& LoopAsGif1;
+    TCheckBox& AllowLarge1;
 
     // State.
     std::string OutputFolder;
@@ -124,8 +132,8 @@ public:
     bool FirstFrameTransparent = false;
     // Single mode writes and opens the test page after a conversion.
     bool WriteTestPage = true;
-    // Saved with the settings ("Compact", "Salvage", "LoopAsGif"); the menu's
-    // check items show them.
+    // Saved with the settings ("Compact", "Salvage", "LoopAsGif",
+    // "AllowLarge"); the menu's check items show them.
     TMovieOptions Options;
     // Files a run converts at a time (anivert-cli --jobs), each on a
     // thread with a form of its own.
@@ -137,6 +145,11 @@ public:
     // The counts of the last folder run.
     int RunConverted = 0;
     int RunNotConverted = 0;
+    // The files of the last run that did not become movies, and why; the
+    // summary of a folder run names the first ones when SummaryNamesFailures.
+    std::vector<std::pair<std::string, std::string>> RunFailures;
+    bool SummaryNamesFailures = true;
+    static constexpr std::size_t FailuresNamed = 10;
 
     // Start-up and closing.
     void FormCreate();
@@ -144,6 +157,9 @@ public:
     void readini();
     void writeini();
     void FTreeChange();
+    // F5, or the selected folder selected again: its sub-folders and GIF
+    // files are read afresh.
+    void RefreshFolder();
     void btnSelectFolderClick();
     void TBItem1Click();
     // A check item of the movie options menu changed.
@@ -160,6 +176,8 @@ public:
     // name, a missing file or one that does not load clears the preview.
     void ShowPreView(TPreviewImage& Image, const std::string& FileName, TPreviewBox& Box);
     void ChB1Click();
+    // The box changed size: the picture is centred and made draggable anew.
+    void BPanel1Resize();
     // Drag-scrolling of a preview larger than its box; X, Y in the
     // picture's coordinates.
     void Image1MouseDown(std::int32_t X, std::int32_t Y);
@@ -197,6 +215,12 @@ public:
                   bool Transparent);
     // A folder for a kind word; "temp" is the system's temporary folder.
     std::string GetDir(const std::string& Kind);
+    // Where movies go until the user picks a folder: the user's pictures
+    // folder, else the home folder (never the program's folder).
+    std::string DefaultOutputFolder();
+    // A missing output folder becomes the default one; one that cannot be
+    // written raises the message naming it.
+    void CheckOutputFolder();
 
     // Channels of a 0x00BBGGRR colour.
     static std::uint16_t Red(std::uint32_t Color) { return static_cast<std::uint16_t>(Color & 0xFF); }
@@ -207,6 +231,10 @@ public:
 
 private:
     void FileLoop(const std::string& SubFolder, int& Converted, int& NotConverted);
+    // Reported to the platform and kept for the run's summary.
+    void NoteFailure(const std::string& Path, const std::string& Reason);
+    // Centres the picture shown in the box and sets its cursor.
+    void PlacePreview(TPreviewImage& Image, TPreviewBox& Box);
     std::string ProgramFolder();
 
     TMainControls& Prepare();
@@ -218,5 +246,8 @@ std::string BuildTestPage(const std::string& SwfName, const std::string& WidthTe
                           const std::string& SizeText, bool Transparent);
 // The summary of a folder run.
 std::string RunSummary(int Converted, int NotConverted, int Subfolders, bool Aborted);
+// The lines that name the files of a run that failed, and why: the first
+// Named of them, then how many more.
+std::string FailureLines(const std::vector<std::pair<std::string, std::string>>& Failures, std::size_t Named);
 
 }  // namespace anivert

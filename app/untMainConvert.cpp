@@ -61,7 +61,7 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
 
     // 1-2. Where the movie goes.
     if (OutputFolder.empty() || !Platform.DirectoryExists(OutputFolder)) {
-        OutputFolder = ProgramFolder();
+        OutputFolder = DefaultOutputFolder();
         JamPathLabel1.SetText(OutputFolder);
     }
     std::string BaseFolder = IncludeTrailingDelim(OutputFolder);
@@ -123,7 +123,7 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
                 Reason = Gif.SalvagedReason;
         }
         // The work the movie asks for is known before it is done.
-        if (Reason.empty()) Reason = TFrameComposition::Refusal(Gif, Options.Compact, Options.MaxPixels);
+        if (Reason.empty()) Reason = TFrameComposition::Refusal(Gif, Options.Compact, Options.MaxPixels, Options.MaxPixelsRemedy);
         if (Reason.empty()) {
             // 9-11.
             // One map for all frames, when that loses no colour: frames
@@ -160,6 +160,7 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
                                               static_cast<std::uint8_t>(Blue(Background)),
                                               [this] { return GetDir("temp"); }, Options.Compact);
                 Composition.MaxPixels = Options.MaxPixels;
+                Composition.BudgetRemedy = Options.MaxPixelsRemedy;
                 Composition.Run();
                 FirstFrameTransparent = Composition.FirstFrameTransparent;
             } catch (const EWorkBudget& E) {
@@ -186,10 +187,11 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
             if (WriteTestPage) ShowHTML(OutPath, std::to_string(Width), std::to_string(Height), FirstFrameTransparent);
         }
     } else {
+        const std::string Why = Reason.empty() ? "the movie was not written" : Reason;
         if (Dialogs)
-            Platform.MessageBox("There was an error while converting the file.", Title, TMsgIcon::Error,
+            Platform.MessageBox("There was an error while converting the file.\n" + Why, Title, TMsgIcon::Error,
                                 TMsgButtons::OK);
-        Platform.ReportFailure(GifPath, Reason.empty() ? "the movie was not written" : Reason);
+        NoteFailure(GifPath, Why);
     }
     // 17.
     if (CommandLineMode) Window.Close();

@@ -67,6 +67,10 @@ public:
     std::int64_t FileSize(const std::string& Path) override { return Base.FileSize(Path); }
     std::string ExecutablePath() override { return Base.ExecutablePath(); }
     std::vector<std::string> CommandLineArgs() override { return {}; }
+    bool DirectoryWritable(const std::string& Path) override { return Base.DirectoryWritable(Path); }
+    std::string ExpandFileName(const std::string& Path) override { return Base.ExpandFileName(Path); }
+    std::string HomeFolder() override { return Base.HomeFolder(); }
+    std::string PicturesFolder() override { return Base.PicturesFolder(); }
     void ReportFailure(const std::string& Path, const std::string& Reason) override {
         Events.emplace_back(TFailure{Path, Reason});
     }
@@ -223,7 +227,7 @@ void TfrmMain::ConvertTogether(const std::vector<TBatchFile>& Files, TMsgResult 
         G.unlock();
         for (const TEvent& E : Outcome.Events) {
             if (const auto* M = std::get_if<TMessageShown>(&E)) Platform.MessageBox(M->Text, M->Title, M->Icon, M->Buttons);
-            else if (const auto* F = std::get_if<TFailure>(&E)) Platform.ReportFailure(F->Path, F->Reason);
+            else if (const auto* F = std::get_if<TFailure>(&E)) NoteFailure(F->Path, F->Reason);
             else if (const auto* S = std::get_if<TSalvaged>(&E)) Platform.ReportSalvaged(S->Path, S->Reason);
             else if (const auto* D = std::get_if<TDocument>(&E)) Platform.OpenDocument(D->Path);
         }

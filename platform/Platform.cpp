@@ -57,13 +57,14 @@ bool NameLess(const std::string& A, const std::string& B) {
 std::vector<std::string> ListFolder(const std::string& Folder, bool Folders) {
     std::vector<std::string> Names;
     std::error_code EC;
-    fs::directory_iterator It(Folder, fs::directory_options::skip_permission_denied, EC);
-    if (EC) return Names;
-    for (const auto& E : It) {
+    // A folder that cannot be read (or stops being readable) lists what
+    // was read.
+    for (fs::directory_iterator It(Folder, fs::directory_options::skip_permission_denied, EC), End;
+         !EC && It != End; It.increment(EC)) {
         std::error_code TypeEC;
-        const bool IsDir = E.is_directory(TypeEC);
+        const bool IsDir = It->is_directory(TypeEC);
         if (TypeEC) continue;
-        const std::string Name = E.path().filename().string();
+        const std::string Name = It->path().filename().string();
         if (Folders ? IsDir : (!IsDir && IsGifFileName(Name))) Names.push_back(Name);
     }
     std::sort(Names.begin(), Names.end(), NameLess);

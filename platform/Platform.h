@@ -88,6 +88,15 @@ public:
     virtual std::int64_t FileSize(const std::string& Path) = 0;
     virtual std::string ExecutablePath() = 0;
     virtual std::vector<std::string> CommandLineArgs() = 0;
+    // Whether files can be made in an existing folder.
+    virtual bool DirectoryWritable(const std::string& Path) { return DirectoryExists(Path); }
+    // A path made absolute against the current folder.
+    virtual std::string ExpandFileName(const std::string& Path) { return Path; }
+    // The user's home folder, and where the desktop keeps the user's
+    // pictures (the home folder where it names none); empty where there
+    // is no user.
+    virtual std::string HomeFolder() { return std::string(); }
+    virtual std::string PicturesFolder() { return HomeFolder(); }
     // Shows the about box modally; nothing where there is no window.
     virtual void ShowAbout() {}
     // Raises EStopNow when the user asked to stop at once; called where
@@ -220,7 +229,11 @@ public:
     virtual TTreeNode LastChild(const TTreeNode& Node) = 0;
     virtual TTreeNode NextSibling(const TTreeNode& Node) = 0;
     virtual std::string NodeText(const TTreeNode& Node) = 0;
+    // Reads a node's sub-folders afresh (trees that keep what they read).
+    virtual void Refresh(const TTreeNode& Node) { static_cast<void>(Node); }
     std::function<void()> OnChange;
+    // The selected folder was selected again.
+    std::function<void()> OnReselect;
 };
 
 // The file list: the GIF files of a folder, one row each, single selection.

@@ -1,14 +1,17 @@
 #include "SystemPlatform.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <semaphore.h>
 #include <unistd.h>
 
 #include <QProcess>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -127,6 +130,28 @@ std::string TSystemPlatform::ExecutablePath() {
     std::error_code EC;
     const fs::path P = fs::read_symlink("/proc/self/exe", EC);
     return EC ? std::string() : P.string();
+}
+
+bool TSystemPlatform::DirectoryWritable(const std::string& Path) {
+    return DirectoryExists(Path) && ::access(Path.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string TSystemPlatform::ExpandFileName(const std::string& Path) {
+    std::error_code EC;
+    const fs::path P = fs::absolute(Path, EC);
+    return EC ? Path : P.lexically_normal().string();
+}
+
+std::string TSystemPlatform::HomeFolder() {
+    if (const char* Home = std::getenv("HOME"); Home && *Home) return Home;
+    if (const passwd* User = ::getpwuid(::getuid()); User && User->pw_dir) return User->pw_dir;
+    return std::string();
+}
+
+std::string TSystemPlatform::PicturesFolder() {
+    const QString Pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const std::string Folder = Pictures.toStdString();
+    return DirectoryExists(Folder) ? Folder : HomeFolder();
 }
 
 }  // namespace anivert

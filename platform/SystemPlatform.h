@@ -26,6 +26,12 @@ public:
     std::int64_t FileSize(const std::string& Path) override;
     std::string ExecutablePath() override;
     std::vector<std::string> CommandLineArgs() override { return FArgs; }
+    bool DirectoryWritable(const std::string& Path) override;
+    std::string ExpandFileName(const std::string& Path) override;
+    // $HOME, else the password database's entry.
+    std::string HomeFolder() override;
+    // The desktop's pictures folder (XDG_PICTURES_DIR) when it exists.
+    std::string PicturesFolder() override;
 
 private:
     std::vector<std::string> FArgs;

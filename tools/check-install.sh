@@ -28,7 +28,7 @@ cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" || {
     cat "$tmp/install.log"
     fail "the install failed"
 }
-for f in bin/anivert bin/anivert-cli bin/gifdump bin/swfdump bin/Anivert.html \
+for f in bin/anivert bin/anivert-cli bin/gifdump bin/swfdump share/anivert/Anivert.html \
     share/applications/anivert.desktop share/icons/hicolor/scalable/apps/anivert.svg \
     share/doc/anivert/copyright share/doc/anivert-dev/copyright \
     include/anivert/FlashObjects.h include/anivert/GIFImage.h include/anivert/AnivertVersion.h \
@@ -38,7 +38,7 @@ for f in bin/anivert bin/anivert-cli bin/gifdump bin/swfdump bin/Anivert.html \
     [ -e "$prefix/$f" ] || fail "$f is not installed"
 done
 programs=$(cd "$prefix/bin" && ls | tr '\n' ' ')
-[ "$programs" = "Anivert.html anivert anivert-cli gifdump swfdump " ] || fail "bin/ holds: $programs"
+[ "$programs" = "anivert anivert-cli gifdump swfdump " ] || fail "bin/ holds: $programs"
 ! grep -rlE '#[[:space:]]*include[[:space:]]*<Q' "$prefix/include" || fail "an installed header includes Qt"
 grep -q 'MimeType=.*image/gif;' "$prefix/share/applications/anivert.desktop" || fail "the desktop entry lacks image/gif"
 

@@ -52,7 +52,7 @@ for f in applications/anivert.desktop icons/hicolor/scalable/apps/anivert.svg do
     doc/anivert/changelog.gz; do
     [ -f "$tmp/root/usr/share/$f" ] || fail "anivert lacks /usr/share/$f"
 done
-[ -f "$tmp/root/usr/bin/Anivert.html" ] || fail "anivert lacks the help page"
+[ -f "$tmp/root/usr/share/anivert/Anivert.html" ] || fail "anivert lacks the help page"
 [ -z "$(find "$tmp/root" -name '*.h' -o -name '*.a')" ] || fail "anivert holds headers or libraries"
 for f in include/anivert/FlashObjects.h include/anivert/GIFImage.h share/doc/anivert-dev/copyright; do
     [ -f "$tmp/root-dev/usr/$f" ] || fail "anivert-dev lacks /usr/$f"

@@ -274,6 +274,7 @@ int main(int argc, char** argv) {
     std::string Output, Url, Folder;
     bool TestPage = false, Overwrite = true, Quiet = false, FolderMode = false;
     TMovieOptions Options;
+    Options.MaxPixelsRemedy = "--max-pixels";
     unsigned Jobs = DefaultJobs();
     for (int I = 1; I < argc; ++I) {
         const std::string A = argv[I];
@@ -375,6 +376,8 @@ int main(int argc, char** argv) {
     Form.WriteTestPage = TestPage;
     Form.Options = Options;
     Form.Jobs = Jobs;
+    // Each failure is printed as it comes.
+    Form.SummaryNamesFailures = false;
     CatchSignals();
     // Stopped at once: what the file being converted made is gone; the
     // status tells which signal.

@@ -75,6 +75,7 @@ TMainWindow::TMainWindow(TPlatform& Platform) {
     C.CompactMovies1 = std::make_unique<TQtMenuCheck>(CompactMovies1);
     C.SalvageGifs1 = std::make_unique<TQtMenuCheck>(SalvageGifs1);
     C.LoopAsGif1 = std::make_unique<TQtMenuCheck>(LoopAsGif1);
+    C.AllowLarge1 = std::make_unique<TQtMenuCheck>(AllowLarge1);
     FForm = std::make_unique<TfrmMain>(Platform, std::move(C));
     Wire();
     qApp->installEventFilter(this);
@@ -114,7 +115,13 @@ void TMainWindow::Build() {
     LoopAsGif1->setCheckable(true);
     SalvageGifs1 = Options->addAction(QStringLiteral("Salvage damaged GIFs"));
     SalvageGifs1->setCheckable(true);
+    AllowLarge1 = Options->addAction(QStringLiteral("Allow very large movies"));
+    AllowLarge1->setCheckable(true);
     TBSubmenuItem2->setMenu(Options);
+    Refresh1 = new QAction(QStringLiteral("Refresh"), this);
+    Refresh1->setShortcut(QKeySequence(Qt::Key_F5));
+    Refresh1->setShortcutContext(Qt::ApplicationShortcut);
+    addAction(Refresh1);
 
     FTree = new QTreeWidget(FClient);
     LV1 = new QListWidget(FClient);
@@ -218,33 +225,55 @@ void TMainWindow::LayOut() {
 void TMainWindow::resizeEvent(QResizeEvent* Event) {
     QMainWindow::resizeEvent(Event);
     LayOut();
+    // The preview follows the box's new size.
+    if (FForm) Guarded([this] { FForm->BPanel1Resize(); });
+}
+
+void TMainWindow::Guarded(const std::function<void()>& Handler) {
+    std::string Error;
+    try {
+        Handler();
+        return;
+    } catch (const std::exception& E) {
+        Error = E.what();
+    } catch (...) {
+        Error = "An unexpected error occurred.";
+    }
+    // The box is shown outside the handler: it may fail as well.
+    try {
+        FForm->Platform.MessageBox(Error, TfrmMain::Title, TMsgIcon::Error, TMsgButtons::OK);
+    } catch (...) {
+    }
 }
 
 void TMainWindow::Wire() {
     TfrmMain& F = *FForm;
-    connect(RBSingle, &QRadioButton::toggled, this, [&F](bool) { F.RBSingleClick(); });
-    connect(btnStart, &QPushButton::clicked, this, [this] {
-        try {
-            FForm->btnStartClick();
-        } catch (const std::exception& E) {
-            FForm->Platform.MessageBox(E.what(), TfrmMain::Title, TMsgIcon::Error, TMsgButtons::OK);
-        }
-    });
-    connect(btnSelectFolder, &QPushButton::clicked, this, [&F] { F.btnSelectFolderClick(); });
-    connect(TBItem1, &QAction::triggered, this, [&F] { F.TBItem1Click(); });
-    connect(About1, &QAction::triggered, this, [&F] { F.About1Click(); });
-    connect(CompactMovies1, &QAction::toggled, this, [&F](bool) { F.MovieOptionsClick(); });
-    connect(SalvageGifs1, &QAction::toggled, this, [&F](bool) { F.MovieOptionsClick(); });
-    connect(LoopAsGif1, &QAction::toggled, this, [&F](bool) { F.MovieOptionsClick(); });
-    connect(ChB1, &QCheckBox::toggled, this, [&F](bool) { F.ChB1Click(); });
+    // Every handler runs guarded.
+    auto On = [this](auto Handler) {
+        return [this, Handler](auto&&...) { Guarded(Handler); };
+    };
+    connect(RBSingle, &QRadioButton::toggled, this, On([&F] { F.RBSingleClick(); }));
+    connect(btnStart, &QPushButton::clicked, this, On([&F] { F.btnStartClick(); }));
+    connect(btnSelectFolder, &QPushButton::clicked, this, On([&F] { F.btnSelectFolderClick(); }));
+    connect(TBItem1, &QAction::triggered, this, On([&F] { F.TBItem1Click(); }));
+    connect(About1, &QAction::triggered, this, On([&F] { F.About1Click(); }));
+    connect(Refresh1, &QAction::triggered, this, On([&F] { F.RefreshFolder(); }));
+    for (QAction* Item : {CompactMovies1, SalvageGifs1, LoopAsGif1, AllowLarge1})
+        connect(Item, &QAction::toggled, this, On([&F] { F.MovieOptionsClick(); }));
+    connect(ChB1, &QCheckBox::toggled, this, On([&F] { F.ChB1Click(); }));
     connect(LV1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [&F](const QItemSelection& Selected, const QItemSelection& Deselected) {
-                for (const QModelIndex& I : Deselected.indexes()) F.LV1SelectItem(I.row(), false);
-                for (const QModelIndex& I : Selected.indexes()) F.LV1SelectItem(I.row(), true);
+            [this, &F](const QItemSelection& Selected, const QItemSelection& Deselected) {
+                Guarded([&] {
+                    for (const QModelIndex& I : Deselected.indexes()) F.LV1SelectItem(I.row(), false);
+                    for (const QModelIndex& I : Selected.indexes()) F.LV1SelectItem(I.row(), true);
+                });
             });
-    Image1->OnMouseDown = [&F](int X, int Y) { F.Image1MouseDown(X, Y); };
-    Image1->OnMouseMove = [&F](int X, int Y) { F.Image1MouseMove(X, Y); };
-    Image1->OnMouseUp = [&F] { F.Image1MouseUp(); };
+    Image1->OnMouseDown = [this, &F](int X, int Y) { Guarded([&] { F.Image1MouseDown(X, Y); }); };
+    Image1->OnMouseMove = [this, &F](int X, int Y) { Guarded([&] { F.Image1MouseMove(X, Y); }); };
+    Image1->OnMouseUp = [this, &F] { Guarded([&] { F.Image1MouseUp(); }); };
+    // The tree's events as the logic set them, guarded.
+    for (std::function<void()>* Event : {&F.FTree.OnChange, &F.FTree.OnReselect})
+        if (*Event) *Event = [this, Inner = *Event] { Guarded(Inner); };
     F.RBSingleClick();
 }
 
@@ -253,12 +282,13 @@ bool TMainWindow::eventFilter(QObject* Watched, QEvent* Event) {
     auto* Target = qobject_cast<QWidget*>(Watched);
     if (Event->type() == QEvent::KeyPress && Target && Target->window() == this) {
         auto* Key = static_cast<QKeyEvent*>(Event);
-        if (Key->key() == Qt::Key_Escape && FForm) FForm->FormKeyPress(27);
+        if (Key->key() == Qt::Key_Escape && FForm) Guarded([this] { FForm->FormKeyPress(27); });
     }
     // Hints: the status pane shows the long part of the hint under the mouse.
     if ((Event->type() == QEvent::Enter || Event->type() == QEvent::Leave) && FForm && Watched->isWidgetType()) {
         const QVariant Hint = Watched->property(HintProperty);
-        if (Hint.isValid()) FForm->ShowHint(Event->type() == QEvent::Enter ? S(Hint.toString()) : std::string());
+        if (Hint.isValid())
+            Guarded([&] { FForm->ShowHint(Event->type() == QEvent::Enter ? S(Hint.toString()) : std::string()); });
     }
     return QMainWindow::eventFilter(Watched, Event);
 }
@@ -266,7 +296,7 @@ bool TMainWindow::eventFilter(QObject* Watched, QEvent* Event) {
 void TMainWindow::closeEvent(QCloseEvent* Event) {
     if (!FClosing && FForm) {
         FClosing = true;
-        FForm->FormClose();
+        Guarded([this] { FForm->FormClose(); });
     }
     QMainWindow::closeEvent(Event);
 }

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 #include "QtControls.h"
@@ -49,6 +50,9 @@ public:
     QAction* CompactMovies1 = nullptr;
     QAction* SalvageGifs1 = nullptr;
     QAction* LoopAsGif1 = nullptr;
+    QAction* AllowLarge1 = nullptr;
+    // F5: the selected folder read afresh.
+    QAction* Refresh1 = nullptr;
     QTreeWidget* FTree = nullptr;
     QListWidget* LV1 = nullptr;
     QComboBox* CB1 = nullptr;
@@ -81,6 +85,9 @@ private:
     void Build();
     void Wire();
     void LayOut();
+    // Runs an event's handler in the window's logic: no exception reaches
+    // the toolkit; an error is shown in a box.
+    void Guarded(const std::function<void()>& Handler);
 
     QWidget* FClient = nullptr;
     std::unique_ptr<TfrmMain> FForm;

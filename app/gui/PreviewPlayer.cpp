@@ -47,7 +47,7 @@ public:
             FTimers.erase(It);
             try {
                 Action();
-            } catch (const std::exception&) {
+            } catch (...) {
                 // A frame that cannot be shown ends the preview's play; the
                 // painter keeps the error.
             }

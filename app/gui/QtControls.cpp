@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "GIFImage.h"
 #include "PreviewPlayer.h"
@@ -91,6 +92,21 @@ namespace {
 constexpr int PathRole = Qt::UserRole;
 constexpr int FilledRole = Qt::UserRole + 1;
 
+// Calls Pressed before a widget handles a mouse press.
+class TPressWatch : public QObject {
+public:
+    TPressWatch(QObject* Parent, std::function<void()> Pressed) : QObject(Parent), FPressed(std::move(Pressed)) {}
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Event->type() == QEvent::MouseButtonPress) FPressed();
+        return QObject::eventFilter(Watched, Event);
+    }
+
+private:
+    std::function<void()> FPressed;
+};
+
 std::string PathOf(const QTreeWidgetItem* Item) { return Item ? S(Item->data(0, PathRole).toString()) : std::string(); }
 
 // Whether a folder holds a folder: the node shows an opener only then.
@@ -119,6 +135,53 @@ TQtFolderTree::TQtFolderTree(QTreeWidget* Tree) : FTree(Tree) {
     QObject::connect(FTree, &QTreeWidget::currentItemChanged, FTree, [this](QTreeWidgetItem*, QTreeWidgetItem*) {
         if (OnChange) OnChange();
     });
+    // A click on the folder that was selected already reads it afresh.
+    FTree->viewport()->installEventFilter(new TPressWatch(FTree, [this] { FCurrentAtPress = FTree->currentItem(); }));
+    QObject::connect(FTree, &QTreeWidget::itemClicked, FTree, [this](QTreeWidgetItem* Item, int) {
+        const bool Again = Item == FCurrentAtPress && Item == FTree->currentItem();
+        FCurrentAtPress = nullptr;
+        if (Again && OnReselect) OnReselect();
+    });
+}
+
+void TQtFolderTree::Refresh(const TTreeNode& Node) {
+    QTreeWidgetItem* Item = ItemFor(Node, false);
+    if (!Item || !Item->data(0, FilledRole).toBool()) return;
+    // Sub-folders that stay keep their items (and what was read below
+    // them); gone ones go, unless the selection is inside; new ones come
+    // in name order.
+    const std::string Path = PathOf(Item);
+    const auto Subs = ListSubFolders(Path);
+    std::set<QString> Wanted;
+    for (const std::string& Name : Subs) Wanted.insert(Q(Name));
+    auto HoldsCurrent = [this](QTreeWidgetItem* Child) {
+        for (QTreeWidgetItem* I = FTree->currentItem(); I; I = I->parent())
+            if (I == Child) return true;
+        return false;
+    };
+    for (int I = Item->childCount() - 1; I >= 0; --I)
+        if (!Wanted.count(Item->child(I)->text(0)) && !HoldsCurrent(Item->child(I))) {
+            if (Item->child(I) == FCurrentAtPress) FCurrentAtPress = nullptr;
+            delete Item->child(I);
+        }
+    int At = 0;
+    for (const std::string& Name : Subs) {
+        const QString Text = Q(Name);
+        while (At < Item->childCount() && Item->child(At)->text(0) != Text && !Wanted.count(Item->child(At)->text(0)))
+            ++At;
+        if (At < Item->childCount() && Item->child(At)->text(0) == Text) {
+            ++At;
+            continue;
+        }
+        auto* Child = new QTreeWidgetItem(QStringList{Text});
+        const std::string ChildPath = IncludeTrailingDelim(Path) + Name;
+        Child->setData(0, PathRole, Q(ChildPath));
+        Child->setChildIndicatorPolicy(HasSubFolder(ChildPath) ? QTreeWidgetItem::ShowIndicator
+                                                               : QTreeWidgetItem::DontShowIndicator);
+        Item->insertChild(At++, Child);
+    }
+    Item->setChildIndicatorPolicy(Item->childCount() ? QTreeWidgetItem::ShowIndicator
+                                                     : QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
 
 void TQtFolderTree::Populate(QTreeWidgetItem* Item) {
@@ -287,6 +350,8 @@ void TQtPreviewImage::SetCursor(TCursorKind Kind) {
 
 std::int32_t TQtPreviewBox::ClientWidth() const { return FArea->maximumViewportSize().width(); }
 std::int32_t TQtPreviewBox::ClientHeight() const { return FArea->maximumViewportSize().height(); }
+// What the area takes for a bar (as it lays out its viewport).
+std::int32_t TQtPreviewBox::ScrollBarSize() const { return FArea->horizontalScrollBar()->sizeHint().height(); }
 std::int32_t TQtPreviewBox::HorzPosition() const { return FArea->horizontalScrollBar()->value(); }
 std::int32_t TQtPreviewBox::VertPosition() const { return FArea->verticalScrollBar()->value(); }
 void TQtPreviewBox::SetHorzPosition(std::int32_t Value) { FArea->horizontalScrollBar()->setValue(Value); }
@@ -295,8 +360,10 @@ void TQtPreviewBox::SetVertPosition(std::int32_t Value) { FArea->verticalScrollB
 void TQtPreviewBox::SetContentSize(std::int32_t Width, std::int32_t Height) {
     TPreviewBox::SetContentSize(Width, Height);
     if (QWidget* Content = FArea->widget()) {
-        Content->resize(std::max(Width, ClientWidth()), std::max(Height, ClientHeight()));
+        // Exactly the picture's extent: the area shows a bar only where
+        // the picture needs it.
         Content->setMinimumSize(Width, Height);
+        Content->resize(Width, Height);
     }
 }
 

@@ -142,12 +142,16 @@ public:
     TTreeNode LastChild(const TTreeNode& Node) override;
     TTreeNode NextSibling(const TTreeNode& Node) override;
     std::string NodeText(const TTreeNode& Node) override;
+    void Refresh(const TTreeNode& Node) override;
 
 private:
     QTreeWidgetItem* ItemFor(const std::string& Path, bool Open);
     void Populate(QTreeWidgetItem* Item);
     QTreeWidget* FTree;
     QTreeWidgetItem* FRoot = nullptr;
+    // The selected item when the mouse was last pressed: a click on it is
+    // a reselection.
+    QTreeWidgetItem* FCurrentAtPress = nullptr;
 };
 
 // The file list: the GIF files of the tree's folder, filled at once.
@@ -204,6 +208,7 @@ public:
     explicit TQtPreviewBox(QScrollArea* Area) : FArea(Area) {}
     std::int32_t ClientWidth() const override;
     std::int32_t ClientHeight() const override;
+    std::int32_t ScrollBarSize() const override;
     std::int32_t HorzPosition() const override;
     std::int32_t VertPosition() const override;
     void SetHorzPosition(std::int32_t Value) override;

@@ -39,6 +39,8 @@ private:
 TFakePlatform::TFakePlatform() {
     ProgramDir = Folder("program");
     Temp = Folder("temp");
+    Home = Folder("home");
+    Current = Home;
 }
 
 std::string TFakePlatform::Folder(const std::string& Name) const {
@@ -103,6 +105,10 @@ std::int64_t TFakePlatform::FileSize(const std::string& Path) {
     std::error_code EC;
     const auto N = fs::file_size(Path, EC);
     return EC ? -1 : static_cast<std::int64_t>(N);
+}
+
+std::string TFakePlatform::ExpandFileName(const std::string& Path) {
+    return fs::path(Path.empty() || Path[0] == PathDelim ? Path : Current + Path).lexically_normal().string();
 }
 
 std::vector<std::string> TFakePlatform::TempFiles() const {

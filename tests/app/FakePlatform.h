@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <variant>
 #include <vector>
@@ -67,6 +68,18 @@ public:
     std::vector<std::string> CommandLineArgs() override { return Args; }
     void ShowAbout() override { ++AboutShown; }
     int AboutShown = 0;
+    // The user's folders: home, pictures (none: the home folder stands in);
+    // folders that cannot be written; the current folder.
+    std::string Home;
+    std::string Pictures;
+    std::set<std::string> ReadOnly;
+    std::string Current;
+    bool DirectoryWritable(const std::string& Path) override {
+        return DirectoryExists(Path) && !ReadOnly.count(IncludeTrailingDelim(Path));
+    }
+    std::string ExpandFileName(const std::string& Path) override;
+    std::string HomeFolder() override { return Home; }
+    std::string PicturesFolder() override { return Pictures.empty() ? Home : Pictures; }
 
     // Files left in the temporary folder.
     std::vector<std::string> TempFiles() const;

@@ -119,6 +119,7 @@ TEST(Cli, BoundedWorkAndStopNow) {
     EXPECT_EQ(RunCommand(Cli() + " -q " + D.File("huge.gif"), &Out), 1);
     EXPECT_NE(Out.find(D.File("huge.gif") + ": the movie would take 1600000000 pixels of pictures"), std::string::npos)
         << Out;
+    EXPECT_NE(Out.find("(--max-pixels raises it)"), std::string::npos) << Out;
     EXPECT_FALSE(fs::exists(D.File("huge.swf")));
     // Compact movies write what changed: little.
     EXPECT_EQ(RunCommand(Cli() + " -q --compact " + D.File("huge.gif"), &Out), 0) << Out;

@@ -54,14 +54,17 @@ std::vector<TFrameSpec> FullFrames(int N, int W, int H) {
 TEST(ConvertJob, OutputFolderAndNames) {
     TJob J;
     const std::string Gif = J.PutFile("gifs", "anim.GIF", MakeGif(4, 4, {{0, 0, 4, 4}}));
-    // A missing output folder is repaired to the program's folder.
+    // A missing output folder is repaired to the user's pictures folder
+    // (the home folder where there is none), never the program's folder.
     J.Form->OutputFolder = J.Platform.Root.File("gone");
     EXPECT_TRUE(J.Form->ConvertNow(Gif, ""));
-    EXPECT_EQ(J.Form->OutputFolder, J.Platform.ProgramDir);
-    EXPECT_TRUE(fs::exists(J.Platform.ProgramDir + "anim.swf"));
+    EXPECT_EQ(J.Form->OutputFolder, J.Platform.Home);
+    EXPECT_TRUE(fs::exists(J.Platform.Home + "anim.swf"));
+    J.Platform.Pictures = J.Platform.Folder("home/Bilder");
     J.Form->OutputFolder.clear();
     EXPECT_TRUE(J.Form->ConvertNow(Gif, ""));
-    EXPECT_EQ(J.Form->OutputFolder, J.Platform.ProgramDir);
+    EXPECT_EQ(J.Form->OutputFolder, J.Platform.Pictures);
+    EXPECT_FALSE(fs::exists(J.Platform.ProgramDir + "anim.swf"));
     // With or without the trailing separator: the same path.
     J.Form->OutputFolder = ExcludeTrailingDelim(J.Out);
     EXPECT_TRUE(J.Form->ConvertNow(Gif, ""));
@@ -114,12 +117,20 @@ TEST(ConvertJob, FilesThatAreNotGIFs) {
     const std::string Bad = J.PutFile("gifs", "bad.gif", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'g', 'i', 'f'});
     EXPECT_FALSE(J.Form->ConvertNow(Bad, ""));
     ASSERT_EQ(J.Platform.Messages.size(), 1u);
-    EXPECT_EQ(J.Platform.Messages[0].Text, "There was an error while converting the file.");
+    // The box's second line says why.
+    EXPECT_EQ(J.Platform.Messages[0].Text, "There was an error while converting the file.\npremature end of data");
     EXPECT_EQ(J.Platform.Messages[0].Icon, TMsgIcon::Error);
     EXPECT_FALSE(fs::exists(J.Out + "bad.swf"));
     EXPECT_FALSE(J.Platform.Busy);
     EXPECT_EQ(J.Form->RzP.Text(), "");
     EXPECT_FALSE(J.Form->ConvertNow(J.Platform.Root.File("missing.gif"), ""));
+    // A refused movie names the menu item that allows it.
+    std::vector<TFrameSpec> Dots(100, TFrameSpec{0, 0, 1, 1, 10, 1});
+    EXPECT_FALSE(J.Form->ConvertNow(J.PutFile("gifs", "huge.gif", MakeGif(4000, 4000, Dots)), ""));
+    EXPECT_EQ(J.Platform.Messages.back().Text,
+              "There was an error while converting the file.\nthe movie would take 1600000000 pixels of pictures, more "
+              "than the 500000000 a movie may take without being asked (\"Allow very large movies\" in the Options "
+              "menu raises it)");
     // Folder mode: no message.
     TJob F;
     EXPECT_FALSE(F.Form->ConvertNow(F.PutFile("gifs", "bad.gif", Bytes{'x'}), ""));

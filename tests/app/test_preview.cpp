@@ -79,6 +79,23 @@ TEST(Preview, WideButNotTall) {
     EXPECT_TRUE(W.Form->BPanel1.HorzScrollBarVisible());
     EXPECT_FALSE(W.Form->BPanel1.VertScrollBarVisible());
     EXPECT_EQ(I.Cursor(), TCursorKind::HandPoint);
+    // Bars that take room: centred in what the horizontal bar leaves, still
+    // no vertical bar; a picture taller than that room needs both.
+    W.Form->BPanel1.SetClientSize(197, 149, 16);
+    W.Form->BPanel1Resize();
+    EXPECT_EQ(I.Top(), (149 - 16 - 50) / 2);
+    EXPECT_TRUE(W.Form->BPanel1.HorzScrollBarVisible());
+    EXPECT_FALSE(W.Form->BPanel1.VertScrollBarVisible());
+    EXPECT_EQ(W.Form->BPanel1.ScrollBarsFor(300, 140), std::make_pair(true, true));
+    EXPECT_EQ(W.Form->BPanel1.ScrollBarsFor(190, 140), std::make_pair(false, false));
+    // A box made larger than the picture: centred anew, nothing to drag.
+    W.Form->BPanel1.SetClientSize(400, 300, 16);
+    W.Form->BPanel1Resize();
+    EXPECT_EQ(I.Left(), 50);
+    EXPECT_EQ(I.Top(), 125);
+    EXPECT_EQ(I.Cursor(), TCursorKind::Default);
+    W.Form->Image1MouseDown(5, 5);
+    EXPECT_FALSE(W.Form->Dragging);
 }
 
 TEST(Preview, DamagedFilesAndDeselection) {

@@ -76,8 +76,11 @@ TEST(FolderRun, FirstLevelSubfoldersMirrored) {
     R.Platform.Folder("root/empty");
     std::vector<std::string> Texts;
     R.Platform.OnProcess = [&](int) { Texts.push_back(R.Form->RzP.Text()); };
+    // The summary names the file that failed, and why.
     EXPECT_EQ(R.Run("root"),
-              "3 files of 4 have been successfully converted. 3 subfolders have been processed.");
+              "3 files of 4 have been successfully converted. 3 subfolders have been processed.\n\n"
+              "Not converted:\n" +
+                  R.Platform.Folder("root/beta") + "b2.gif: premature end of data");
     EXPECT_TRUE(fs::exists(R.Out + "top.swf"));
     EXPECT_TRUE(fs::exists(R.Out + "Alpha/a1.swf"));
     EXPECT_TRUE(fs::exists(R.Out + "beta/b1.swf"));
@@ -107,6 +110,44 @@ TEST(FolderRun, EscapeStopsBeforeTheNextFile) {
     // The next run clears the flag.
     R.Platform.OnProcess = nullptr;
     EXPECT_EQ(R.Run("root"), "6 files of 6 have been successfully converted. 1 subfolder has been processed.");
+}
+
+// The folder as it is now: files added after it was shown are converted
+// (and listed again on F5); an output folder that cannot be written stops
+// the run before it starts; a summary names ten failures and counts the rest.
+TEST(FolderRun, FreshFolderUnwritableOutputAndManyFailures) {
+    TFolderRun R;
+    R.PutFile("root", "a.gif", SmallGif());
+    R.ShowFolder("root");
+    for (int I = 0; I < 12; ++I) R.PutFile("root", "bad" + std::to_string(10 + I) + ".gif", Bytes{'x'});
+    R.PutFile("root/new", "n.gif", SmallGif());
+    EXPECT_EQ(R.Form->LV1.RowCount(), 1);
+    R.Form->RefreshFolder();
+    EXPECT_EQ(R.Form->LV1.RowCount(), 13);
+    R.ShowFolder("root");
+    const std::string Summary = R.Run("root");
+    EXPECT_EQ(Summary.substr(0, Summary.find('\n')),
+              "2 files of 14 have been successfully converted. 1 subfolder has been processed.");
+    EXPECT_NE(Summary.find(R.Platform.Folder("root") + "bad19.gif: "), std::string::npos) << Summary;
+    EXPECT_EQ(Summary.find("bad20.gif"), std::string::npos) << Summary;
+    EXPECT_EQ(Summary.substr(Summary.rfind('\n') + 1), "... and 2 more.");
+    EXPECT_TRUE(fs::exists(R.Out + "new/n.swf"));
+
+    R.Platform.ReadOnly.insert(R.Out);
+    R.Platform.Messages.clear();
+    for (bool Single : {false, true}) {
+        R.Form->RBSingle.SetChecked(Single);
+        R.Form->RBFolder.SetChecked(!Single);
+        R.SelectFile(0);
+        try {
+            R.Form->btnStartClick();
+            ADD_FAILURE() << "started into a folder that cannot be written";
+        } catch (const std::runtime_error& E) {
+            EXPECT_EQ(std::string(E.what()), "The output folder " + R.Out +
+                                                 " cannot be written. Choose another one with \"Select folder...\".");
+        }
+    }
+    EXPECT_TRUE(R.Platform.Messages.empty());
 }
 
 TEST(FolderRun, AnErrorInTheFolderItselfEndsTheRun) {

@@ -18,14 +18,16 @@ TEST(Settings, FirstRunWithAnEmptyStore) {
     TWindowFixture W;
     W.Form->Window.SetLeft(300);
     W.Form->FormCreate();
-    EXPECT_EQ(W.Form->OutputFolder, W.Platform.ProgramDir);
-    EXPECT_EQ(W.Form->JamPathLabel1.Text(), W.Platform.ProgramDir);
+    // Movies go to the user's pictures folder, else the home folder,
+    // never the program's folder; the tree opens on the home folder.
+    EXPECT_EQ(W.Form->OutputFolder, W.Platform.Home);
+    EXPECT_EQ(W.Form->JamPathLabel1.Text(), W.Platform.Home);
     EXPECT_EQ(W.Form->Window.Left(), 0);
     EXPECT_EQ(W.Form->Window.Top(), 0);
     EXPECT_EQ(W.Form->Window.Width(), TfrmMain::DesignWidth);
     EXPECT_EQ(W.Form->Window.MinWidth(), TfrmMain::DesignWidth);
     EXPECT_EQ(W.Form->Window.MinHeight(), TfrmMain::DesignHeight);
-    EXPECT_EQ(W.Form->FTree.SelectedFolder(), "");
+    EXPECT_EQ(W.Form->FTree.SelectedFolder(), ExcludeTrailingDelim(W.Platform.Home));
     EXPECT_EQ(W.Platform.MutexesCreated, 1);
     EXPECT_EQ(W.Form->HelpFile, W.Platform.ProgramDir + "Anivert.hlp");
     EXPECT_FALSE(W.Form->CommandLineMode);
@@ -33,6 +35,14 @@ TEST(Settings, FirstRunWithAnEmptyStore) {
     W.Form->TBItem1Click();
     ASSERT_EQ(W.Platform.HelpShown.size(), 1u);
     EXPECT_EQ(W.Platform.HelpShown[0].second, 11);
+    // Installed: the pictures folder of the desktop, the help page among
+    // the shared files (../share/anivert/ from the program's folder).
+    TWindowFixture I;
+    I.Platform.Pictures = I.Platform.Folder("home/Pictures");
+    const std::string Shared = I.Platform.Folder("share/anivert");
+    I.Form->FormCreate();
+    EXPECT_EQ(I.Form->OutputFolder, I.Platform.Pictures);
+    EXPECT_EQ(I.Form->HelpFile, Shared + "Anivert.hlp");
 }
 
 TEST(Settings, StoredValuesAndTheWindowRectangle) {
@@ -40,8 +50,11 @@ TEST(Settings, StoredValuesAndTheWindowRectangle) {
     const std::string Out = W.Platform.Folder("movies");
     const std::string Last = W.Platform.Folder("gifs");
     Key(W.Platform) = {{"LastDir", Last}, {"OutputFolder", Out}, {"L", 10}, {"T", 20}, {"W", 900}, {"H", 500},
-                       {"Compact", 1}, {"Salvage", 1}, {"LoopAsGif", 1}};
+                       {"Compact", 1}, {"Salvage", 1}, {"LoopAsGif", 1}, {"AllowLarge", 1}};
     W.Form->FormCreate();
+    // "Allow very large movies": no budget but the decoder's limits.
+    EXPECT_TRUE(W.Form->AllowLarge1.Checked());
+    EXPECT_EQ(W.Form->Options.MaxPixels, TMovieOptions::UnlimitedPixels);
     EXPECT_TRUE(W.Form->Options.Compact);
     EXPECT_TRUE(W.Form->CompactMovies1.Checked());
     EXPECT_TRUE(W.Form->Options.Salvage);
@@ -62,6 +75,7 @@ TEST(Settings, StoredValuesAndTheWindowRectangle) {
     EXPECT_EQ(std::get<std::int32_t>(Key(W.Platform)["Compact"]), 0);
     EXPECT_EQ(std::get<std::int32_t>(Key(W.Platform)["Salvage"]), 1);
     EXPECT_EQ(std::get<std::int32_t>(Key(W.Platform)["LoopAsGif"]), 1);
+    EXPECT_EQ(std::get<std::int32_t>(Key(W.Platform)["AllowLarge"]), 1);
     EXPECT_EQ(std::get<std::string>(Key(W.Platform)["LastDir"]), ExcludeTrailingDelim(Out));
     EXPECT_EQ(std::get<std::int32_t>(Key(W.Platform)["W"]), 1000);
     EXPECT_EQ(std::get<std::string>(Key(W.Platform)["OutputFolder"]), Out);
@@ -84,15 +98,15 @@ TEST(Settings, ReadingStopsAtTheFirstMissingValue) {
     V.Form->Window.SetTop(77);
     V.Form->FormCreate();
     EXPECT_EQ(V.Form->Window.Top(), 0);
-    EXPECT_EQ(V.Form->OutputFolder, V.Platform.ProgramDir);
-    EXPECT_EQ(V.Form->FTree.SelectedFolder(), "");
+    EXPECT_EQ(V.Form->OutputFolder, V.Platform.Home);
+    EXPECT_EQ(V.Form->FTree.SelectedFolder(), ExcludeTrailingDelim(V.Platform.Home));
     EXPECT_FALSE(V.Form->Options.Compact);
     EXPECT_FALSE(V.Form->Options.LoopAsGif);
     // A store that cannot be opened: nothing loaded, nothing saved.
     TWindowFixture F;
     F.Platform.FailSettings = true;
     F.Form->FormCreate();
-    EXPECT_EQ(F.Form->OutputFolder, "");
+    EXPECT_EQ(F.Form->OutputFolder, F.Platform.Home);
     F.Form->FormClose();
     EXPECT_TRUE(F.Platform.Store.empty());
 }
@@ -137,16 +151,19 @@ TEST(Settings, CommandLineConversion) {
     EXPECT_FALSE(N.Form->CommandLineMode);
     EXPECT_FALSE(N.Form->Window.Closed());
 
-    // A bare file name: the folder part is empty, so the movie goes to the
-    // stored output folder.
+    // A bare file name is a file of the current folder: its movie goes
+    // beside it, not to the stored output folder.
     TWindowFixture B;
     const std::string Out = B.Platform.Folder("stored");
     Key(B.Platform) = {{"OutputFolder", Out}};
     B.PutFile("cwd", "bare.gif", MakeGif(4, 4, {{0, 0, 4, 4}}));
     const std::string Old = std::filesystem::current_path().string();
     std::filesystem::current_path(B.Platform.Folder("cwd"));
+    B.Platform.Current = B.Platform.Folder("cwd");
     B.Platform.Args = {"bare.gif"};
     B.Form->FormCreate();
     std::filesystem::current_path(Old);
-    EXPECT_TRUE(std::filesystem::exists(Out + "bare.swf"));
+    EXPECT_TRUE(B.Form->LastJobSucceeded);
+    EXPECT_TRUE(std::filesystem::exists(B.Platform.Folder("cwd") + "bare.swf"));
+    EXPECT_FALSE(std::filesystem::exists(Out + "bare.swf"));
 }

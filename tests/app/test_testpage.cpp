@@ -79,11 +79,37 @@ TEST(TestPage, PlaceholdersAnyCaseAndChained) {
     // Names are replaced after the sizes; a value put in by an earlier
     // replacement meets the later ones, letter case ignored.
     const std::string Page = BuildTestPage("x%nn%y.swf", "%tt%", "7", "0", false);
-    EXPECT_NE(Page.find("value=\"x#000000y.swf\""), std::string::npos) << Page;  // %FF% before %NN%
+    EXPECT_NE(Page.find("value=\"x%25nn%25y.swf\""), std::string::npos) << Page;  // a URL: no placeholder
     EXPECT_NE(Page.find("<title>Test page for x%nn%y.swf</title>"), std::string::npos);  // %TT% last
     EXPECT_NE(Page.find("width=\"x%nn%y.swf\" height=\"7\""), std::string::npos) << Page;
     TWindowFixture W;
     W.Form->ShowHTML(W.Platform.Folder("out") + "gone.swf", "1", "1", false);
     const Bytes B = ReadFileBytes(W.Platform.Folder("out") + "gone.html");
     EXPECT_NE(std::string(B.begin(), B.end()).find("File size: 0 bytes"), std::string::npos);
+}
+
+// Names as Linux users have them: the page stays ASCII, the name reads
+// right as text (character references) and loads as a URL (UTF-8,
+// percent-encoded); a plain name is written as it is.
+TEST(TestPage, NamesThatNeedEscaping) {
+    struct Case {
+        const char* Name;
+        const char* Text;
+        const char* Url;
+    };
+    for (const Case& C : {Case{"Plain-name_1(2)~.swf", "Plain-name_1(2)~.swf", "Plain-name_1(2)~.swf"},
+                          Case{"s \xC3\xA9.swf", "s &#233;.swf", "s%20%C3%A9.swf"},
+                          Case{"a&b.swf", "a&amp;b.swf", "a%26b.swf"},
+                          Case{"q\"uote.swf", "q&quot;uote.swf", "q%22uote.swf"},
+                          Case{"<x>.swf", "&lt;x&gt;.swf", "%3Cx%3E.swf"},
+                          Case{"100%#?:.swf", "100%#?:.swf", "100%25%23%3F%3A.swf"},
+                          Case{"\xF0\x9F\x98\x80\xFF.swf", "&#128512;&#65533;.swf", "%F0%9F%98%80%FF.swf"}}) {
+        SCOPED_TRACE(C.Name);
+        const std::string Page = BuildTestPage(C.Name, "1", "2", "3", false);
+        for (const char Byte : Page) EXPECT_LT(static_cast<unsigned char>(Byte), 0x80u);
+        EXPECT_NE(Page.find("<title>Test page for " + std::string(C.Text) + "</title>"), std::string::npos) << Page;
+        EXPECT_NE(Page.find("File: " + std::string(C.Text) + "</font>"), std::string::npos);
+        EXPECT_NE(Page.find("<param name=\"movie\" value=\"" + std::string(C.Url) + "\">"), std::string::npos);
+        EXPECT_NE(Page.find("<embed src=\"" + std::string(C.Url) + "\" "), std::string::npos);
+    }
 }

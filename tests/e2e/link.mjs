@@ -6,11 +6,13 @@
 // Default and compact movies alike; the link's tags are the same in both.
 // A movie that loops as the GIF says (the GIF's loop extension taken out:
 // it plays once) is clicked after it has stopped on its last frame.
+// The test pages of names that need escaping load their movies.
 //
 //   node link.mjs --cli PATH/anivert-cli --gif FILE.gif --work DIR
 // Ends with "N passed, N failed".
 import fs from 'node:fs';
 import path from 'node:path';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 import { execFileSync } from 'node:child_process';
 import { parseSwf, loadMovie, playCounted, openSession, closeSession, badMessages, cleanMessage } from './render.mjs';
 
@@ -110,6 +112,31 @@ try {
     `a click on it after it has stopped opens the URL: ${JSON.stringify(opened)}`);
   const a = linkTags(files.default), b = linkTags(files.compact);
   check(a.length > 0 && a === b, `the link's button, shape and placement are the same bytes in both movies`);
+
+  // Test pages of names a Linux user has: the browser resolves the
+  // embed's and the object's URL to the movie file, and shows the name.
+  const page = await session.page.context().newPage();
+  try {
+    for (const name of ['s é.gif', 'a&b.gif', 'q"uote.gif', '<x>.gif']) {
+      const dir = path.join(work, 'pages');
+      fs.mkdirSync(dir, { recursive: true });
+      fs.copyFileSync(gif, path.join(dir, name));
+      execFileSync(cli, ['-q', '--test-page', '-o', dir, path.join(dir, name)], { stdio: 'inherit' });
+      const movie = path.join(dir, name.replace(/\.gif$/, '.swf'));
+      await page.goto(pathToFileURL(movie.replace(/\.swf$/, '.html')).href);
+      const seen = await page.evaluate(() => ({
+        embed: document.querySelector('embed').src,
+        param: new URL(document.querySelector('param[name=movie]').value, document.baseURI).href,
+        title: document.title,
+      }));
+      const file = url => { try { return fileURLToPath(url); } catch { return url; } };
+      check(file(seen.embed) === movie && file(seen.param) === movie && fs.existsSync(file(seen.embed)) &&
+        seen.title === 'Test page for ' + path.basename(movie),
+        `the test page of ${JSON.stringify(name)} loads ${JSON.stringify(seen.embed)} and reads ${JSON.stringify(seen.title)}`);
+    }
+  } finally {
+    await page.close();
+  }
 } finally {
   await closeSession(session);
 }

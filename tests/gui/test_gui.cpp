@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QToolButton>
 #include <QTest>
@@ -21,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "GIFTestUtil.h"
 #include "MainWindow.h"
 #include "QtPlatform.h"
 #include "TestUtil.h"
@@ -53,10 +55,13 @@ private:
     QTimer FTimer;
 };
 
-// Settings of each test in a fresh configuration folder.
+// Settings of each test in a fresh configuration folder, and a home folder
+// of its own.
 struct TSettingsScope {
     TempDir Config;
+    TempDir Home;
     TSettingsScope() {
+        setenv("HOME", Home.Path().c_str(), 1);
         setenv("XDG_CONFIG_HOME", Config.Path().c_str(), 1);
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(Config.Path()));
     }
@@ -80,6 +85,15 @@ struct TWindow {
         QApplication::processEvents();
     }
 };
+
+// A GIF of a W x H screen holding one pixel, the rest background.
+void ScreenGif(const std::string& Path, int W, int H) {
+    const unsigned char Bytes[] = {'G', 'I', 'F', '8', '9', 'a', static_cast<unsigned char>(W & 255),
+                                   static_cast<unsigned char>(W >> 8), static_cast<unsigned char>(H & 255),
+                                   static_cast<unsigned char>(H >> 8), 0x80, 0, 0, 0, 0, 0, 255, 255, 255, 0x2C, 0,
+                                   0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B};
+    std::ofstream(Path, std::ios::binary).write(reinterpret_cast<const char*>(Bytes), sizeof Bytes);
+}
 
 std::string GifFolder(const TempDir& D, const std::string& Name, int Count) {
     const std::string Folder = D.File(Name);
@@ -255,6 +269,81 @@ TEST(DesktopProgram, CommandLineModeConvertsWithoutADisplayOrSettings) {
     std::ofstream(Bad) << "not a gif";
     EXPECT_NE(RunCommand(Env + ANIVERT_GUI_PATH + " " + Bad, &Output), 0);
     EXPECT_FALSE(fs::exists(D.File("bad.swf")));
+}
+
+// No file crashes the window: every fuzz input, the decoder's seeds (the
+// corpus) and a screen too large for any canvas, selected in turn, leave
+// it running without a box; what cannot be previewed shows nothing.
+TEST(DesktopWindow, SelectingAnyFileLeavesTheWindowRunning) {
+    TempDir D;
+    const std::string Folder = D.File("any");
+    fs::create_directories(Folder);
+    int N = 0;
+    auto Put = [&](const std::string& From) {
+        char Name[32];
+        std::snprintf(Name, sizeof Name, "f%03d.gif", N++);
+        fs::copy_file(From, Folder + "/" + Name);
+    };
+    for (const auto& Dir : fs::directory_iterator(ANIVERT_TEST_DATA))
+        if (Dir.path().filename().string().ends_with("-fuzz"))
+            for (const auto& F : fs::directory_iterator(Dir.path())) Put(F.path().string());
+    for (const std::string& F : CorpusFiles()) Put(CorpusDir() + "/gifs/" + F);
+    // 30000 x 30000: over 2^28 pixels, in 35 bytes.
+    ScreenGif(Folder + "/huge.gif", 30000, 30000);
+    TWindow W;
+    TMainWindow& M = *W.Window;
+    W.Open(Folder);
+    ASSERT_EQ(M.LV1->count(), N + 1);
+    TBoxAnswerer Boxes;
+    for (int Row = 0; Row < M.LV1->count(); ++Row) {
+        SCOPED_TRACE(M.LV1->item(Row)->text().toStdString());
+        M.LV1->setCurrentRow(Row);
+        QApplication::processEvents();
+        EXPECT_TRUE(M.isVisible());
+        EXPECT_EQ(W.Form().RzP2.Text(), "File: " + std::to_string(Row + 1) + "/" + std::to_string(N + 1));
+    }
+    EXPECT_EQ(W.Form().Image1.Picture(), nullptr);
+    EXPECT_EQ(M.Image1->size(), QSize(10, 10));
+    EXPECT_TRUE(Boxes.Texts.empty()) << Boxes.Texts.front();
+}
+
+// A first run opens on the home folder, selected and expanded; F5 or a
+// click on the selected folder reads it afresh; the preview shows only the
+// scroll bars the picture needs, and a larger window lets it fit.
+TEST(DesktopWindow, HomeFolderRefreshAndScrollBars) {
+    TWindow W;
+    TMainWindow& M = *W.Window;
+    const std::string Home = W.Settings.Home.Path();
+    ASSERT_NE(M.FTree->currentItem(), nullptr);
+    EXPECT_EQ(W.Form().FTree.SelectedFolder(), ExcludeTrailingDelim(Home));
+    EXPECT_TRUE(M.FTree->currentItem()->isExpanded());
+    EXPECT_EQ(M.LV1->count(), 0);
+    fs::copy_file(Sample(), Home + "/later.gif");
+    fs::create_directories(Home + "/sub");
+    QTest::keyClick(M.LV1, Qt::Key_F5);
+    ASSERT_EQ(M.LV1->count(), 1);
+    EXPECT_EQ(M.FTree->currentItem()->childCount(), 1);
+    fs::copy_file(Sample(), Home + "/more.gif");
+    const QRect Current = M.FTree->visualItemRect(M.FTree->currentItem());
+    QTest::mouseClick(M.FTree->viewport(), Qt::LeftButton, {}, Current.center());
+    EXPECT_EQ(M.LV1->count(), 2);
+
+    // 300 x 50 in a box 201 wide: a horizontal bar only, the picture
+    // can be dragged; in a window 150 wider it fits.
+    ScreenGif(Home + "/wide.gif", 300, 50);
+    QTest::keyClick(M.LV1, Qt::Key_F5);
+    ASSERT_EQ(M.LV1->count(), 3);
+    M.LV1->setCurrentRow(2);
+    QApplication::processEvents();
+    EXPECT_EQ(M.Image1->size(), QSize(300, 50));
+    EXPECT_TRUE(M.BPanel1->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(M.BPanel1->verticalScrollBar()->isVisible());
+    EXPECT_EQ(M.Image1->cursor().shape(), Qt::OpenHandCursor);
+    M.resize(M.width() + 150, M.height());
+    QApplication::processEvents();
+    EXPECT_FALSE(M.BPanel1->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(M.Image1->x(), (M.BPanel1->viewport()->width() - 300) / 2);
+    EXPECT_EQ(M.Image1->cursor().shape(), Qt::ArrowCursor);
 }
 
 // Screenshots of the window at its design size, for the documentation:
