@@ -67,7 +67,12 @@ int main(int argc, char** argv) {
     TQtPlatform Platform(Args);
     TMainWindow Window(Platform);
     Platform.Owner = &Window;
-    Window.Form().FormCreate();
+    try {
+        Window.Form().FormCreate();
+    } catch (const std::exception& E) {
+        // The window opens all the same, with what was read.
+        Platform.MessageBox(E.what(), TfrmMain::Title, TMsgIcon::Error, TMsgButtons::OK);
+    }
     Window.show();
     return QApplication::exec();
 }

@@ -241,6 +241,12 @@ TEST(DesktopWindow, SettingsAreReadAtStartAndSavedOnClose) {
     Window->LoopAsGif1->trigger();
     EXPECT_FALSE(Window->Form().Options.LoopAsGif);
     Window->LoopAsGif1->trigger();
+    // "Allow very large movies", off until chosen, lifts the budget.
+    EXPECT_EQ(Window->AllowLarge1->text(), QStringLiteral("Allow very large movies"));
+    EXPECT_FALSE(Window->AllowLarge1->isChecked());
+    EXPECT_EQ(Window->Form().Options.MaxPixels, TMovieOptions::DefaultMaxPixels);
+    Window->AllowLarge1->trigger();
+    EXPECT_EQ(Window->Form().Options.MaxPixels, TMovieOptions::UnlimitedPixels);
     Window->show();
     Window->resize(900, 450);
     Window->Form().OutputFolder = D.Path();
@@ -253,6 +259,7 @@ TEST(DesktopWindow, SettingsAreReadAtStartAndSavedOnClose) {
     EXPECT_EQ(S.value(QStringLiteral("Compact")).toInt(), 0);
     EXPECT_EQ(S.value(QStringLiteral("Salvage")).toInt(), 1);
     EXPECT_EQ(S.value(QStringLiteral("LoopAsGif")).toInt(), 1);
+    EXPECT_EQ(S.value(QStringLiteral("AllowLarge")).toInt(), 1);
 }
 
 TEST(DesktopProgram, CommandLineModeConvertsWithoutADisplayOrSettings) {
