@@ -495,7 +495,7 @@ void TfrmMain::btnStartClick() {
     RunConverted = Converted;
     RunNotConverted = NotConverted;
     std::string Summary = RunSummary(Converted, NotConverted, Subfolders, Aborted);
-    if (SummaryNamesFailures && !RunFailures.empty())
+    if (MessagesGiveReasons && !RunFailures.empty())
         Summary += "\n\nNot converted:" + FailureLines(RunFailures, FailuresNamed);
     Platform.MessageBox(Summary, Title, TMsgIcon::Information, TMsgButtons::OK);
 }

@@ -145,10 +145,12 @@ public:
     // The counts of the last folder run.
     int RunConverted = 0;
     int RunNotConverted = 0;
-    // The files of the last run that did not become movies, and why; the
-    // summary of a folder run names the first ones when SummaryNamesFailures.
+    // The files of the last run that did not become movies, and why.
     std::vector<std::pair<std::string, std::string>> RunFailures;
-    bool SummaryNamesFailures = true;
+    // The messages say why a file failed (the error box's second line, the
+    // first failures after a folder run's summary); front ends that name
+    // every failure as it comes turn it off.
+    bool MessagesGiveReasons = true;
     static constexpr std::size_t FailuresNamed = 10;
 
     // Start-up and closing.

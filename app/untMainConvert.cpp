@@ -189,8 +189,9 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
     } else {
         const std::string Why = Reason.empty() ? "the movie was not written" : Reason;
         if (Dialogs)
-            Platform.MessageBox("There was an error while converting the file.\n" + Why, Title, TMsgIcon::Error,
-                                TMsgButtons::OK);
+            Platform.MessageBox("There was an error while converting the file." +
+                                    (MessagesGiveReasons ? "\n" + Why : std::string()),
+                                Title, TMsgIcon::Error, TMsgButtons::OK);
         NoteFailure(GifPath, Why);
     }
     // 17.

@@ -160,6 +160,7 @@ void TfrmMain::ConvertTogether(const std::vector<TBatchFile>& Files, TMsgResult 
         Job.EURL.SetText(EURL.Text());
         Job.EURL.SetEnabled(EURL.Enabled());
         Job.WriteTestPage = WriteTestPage;
+        Job.MessagesGiveReasons = MessagesGiveReasons;
         Job.Options = Options;
         Job.CommandLineMode = CommandLineMode;
         Job.JobResidue = static_cast<int>(Worker);

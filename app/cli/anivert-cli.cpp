@@ -376,8 +376,8 @@ int main(int argc, char** argv) {
     Form.WriteTestPage = TestPage;
     Form.Options = Options;
     Form.Jobs = Jobs;
-    // Each failure is printed as it comes.
-    Form.SummaryNamesFailures = false;
+    // Each failure is printed as it comes, with its reason.
+    Form.MessagesGiveReasons = false;
     CatchSignals();
     // Stopped at once: what the file being converted made is gone; the
     // status tells which signal.

@@ -44,7 +44,9 @@ TEST(Cli, SingleFiles) {
     EXPECT_NE(Out.find("There was an error while converting the file."), std::string::npos) << Out;
     // Each failure is named with its reason, with -q too; several jobs
     // print what one job after the other prints.
-    EXPECT_NE(Out.find(D.File("bad.gif") + ": premature end of data"), std::string::npos) << Out;
+    EXPECT_NE(Out.find("There was an error while converting the file.\n" + D.File("bad.gif") + ": premature end of data"),
+              std::string::npos)
+        << Out;
     std::string Quiet, Together;
     EXPECT_EQ(RunCommand(Cli() + " -q " + D.File("a.gif") + " " + D.File("none.gif"), &Quiet), 1);
     EXPECT_NE(Quiet.find(D.File("none.gif") + ": no such file"), std::string::npos) << Quiet;
