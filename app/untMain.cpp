@@ -77,6 +77,7 @@ TfrmMain::TfrmMain(TPlatform& APlatform, TMainControls Controls)
         LV1.Refresh();
     };
     FTree.OnReselect = [this] { RefreshFolder(); };
+    Options.MaxPixelsRemedy = MaxPixelsRemedy;
 }
 
 TfrmMain::~TfrmMain() {

@@ -12,37 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "Convert.h"
 #include "Platform.h"
 #include "Preview.h"
 #include "Streams.h"
 
 namespace anivert {
-
-class TGIFImage;
-class TFlashMovie;
-
-// Choices beyond the default movie: menu items of the window, options of
-// anivert-cli. With every choice off the movie is the default one.
-struct TMovieOptions {
-    // The pixels of pictures a movie may take unless the user allows more:
-    // far above any real GIF's (the largest write about 10^8), low enough
-    // that no small file can ask for hours of work or gigabytes.
-    static constexpr std::int64_t DefaultMaxPixels = 500'000'000;
-    // Very large movies allowed: only the decoder's own limits hold.
-    static constexpr std::int64_t UnlimitedPixels = std::numeric_limits<std::int64_t>::max();
-
-    // Colour-mapped bitmaps, in the flattened scheme only what changed,
-    // and a faster deflater: the same pictures in far fewer bytes.
-    bool Compact = false;
-    // Damaged or cut-off GIFs become the movie a browser shows of them:
-    // the frames up to the fault, what was not decoded transparent.
-    bool Salvage = false;
-    std::int64_t MaxPixels = DefaultMaxPixels;
-    // How the user lifts MaxPixels, named when a movie is refused.
-    std::string MaxPixelsRemedy = "\"Allow very large movies\" in the Options menu";
-    // Plays as often as the GIF says, then stops on the last frame.
-    bool LoopAsGif = false;
-};
 
 // The controls of the main window. The front end creates them (subclasses
 // bound to its widgets); missing ones are made as plain controls, and a
@@ -82,8 +57,8 @@ public:
     static constexpr const char* MutexName = "Anivert";
     static constexpr const char* HelpFileName = "Anivert.hlp";
     static constexpr const char* DefaultURL = "http://";
-    // The deflater of compact movies' bitmaps.
-    static constexpr TDeflateSettings CompactDeflate{TDeflater::Libdeflate, 5};
+    // How a window user lifts the work budget.
+    static constexpr const char* MaxPixelsRemedy = "\"Allow very large movies\" in the Options menu";
     // The window's design size (client 784 x 384 and its frame).
     static constexpr std::int32_t DesignWidth = 800;
     static constexpr std::int32_t DesignHeight = 440;
@@ -138,10 +113,6 @@ public:
     // Files a run converts at a time (anivert-cli --jobs), each on a
     // thread with a form of its own.
     unsigned Jobs = 1;
-    // The job numbers of this form's temporary files are those that leave
-    // JobResidue when divided by JobModulus.
-    int JobResidue = 0;
-    int JobModulus = 1;
     // The counts of the last folder run.
     int RunConverted = 0;
     int RunNotConverted = 0;
@@ -208,10 +179,9 @@ public:
     void ConvertTogether(const std::vector<TBatchFile>& Files, TMsgResult Answer,
                          const std::function<bool()>& KeepGoing,
                          const std::function<void(std::size_t, bool, std::exception_ptr)>& Done);
-    // When the URL edit is enabled and holds a URL other than the default
-    // text: a button over the whole stage, placed above the FrameCount
-    // frames' images, that opens the URL in a new window on release.
-    void AddLink(TFlashMovie& Movie, int Width, int Height, int FrameCount);
+    // The movie's link: the URL edit's text when it is enabled and holds
+    // a URL other than the default text; empty for none.
+    std::string LinkUrl() const;
     // Writes the test page beside the movie and opens it.
     void ShowHTML(const std::string& SwfPath, const std::string& WidthText, const std::string& HeightText,
                   bool Transparent);

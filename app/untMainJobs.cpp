@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <fstream>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <variant>
 
+#include "GIFScan.h"
 #include "untMain.h"
 
 namespace anivert {
@@ -84,38 +84,11 @@ private:
 };
 
 // How much work a GIF asks for, to start the longest jobs first: frames
-// times the screen (each may become a picture of the whole stage), from a
-// walk over the file's blocks that decodes nothing. A file that is not a
-// GIF, or cut short, counts what was seen.
+// times the screen (each may become a picture of the whole stage).
 std::uint64_t WorkOf(const std::string& Path) {
-    std::ifstream In(Path, std::ios::binary);
-    unsigned char H[13];
-    if (!In.read(reinterpret_cast<char*>(H), sizeof H)) return 0;
-    const std::uint64_t Screen = std::uint64_t(H[6] | (H[7] << 8)) * std::uint64_t(H[8] | (H[9] << 8));
-    auto SkipTable = [&In](unsigned char Flags) {
-        if (Flags & 0x80) In.ignore(3 * (2 << (Flags & 7)));
-    };
-    auto SkipBlocks = [&In] {
-        for (int N = In.get(); In && N > 0; N = In.get()) In.ignore(N);
-    };
-    SkipTable(H[10]);
-    std::uint64_t Frames = 0;
-    for (int B = In.get(); In && B != 0x3B; B = In.get()) {
-        if (B == 0x21) {
-            In.get();
-            SkipBlocks();
-        } else if (B == 0x2C) {
-            unsigned char D[9];
-            if (!In.read(reinterpret_cast<char*>(D), sizeof D)) break;
-            SkipTable(D[8]);
-            In.get();
-            SkipBlocks();
-            ++Frames;
-        } else {
-            break;
-        }
-    }
-    return std::max<std::uint64_t>(Frames, 1) * std::max<std::uint64_t>(Screen, 1);
+    const TGIFScan Scan = ScanGIFFile(Path);
+    const std::uint64_t Screen = std::uint64_t(Scan.Width) * std::uint64_t(Scan.Height);
+    return std::max<std::uint64_t>(Scan.Frames, 1) * std::max<std::uint64_t>(Screen, 1);
 }
 
 struct TOutcome {
@@ -148,7 +121,7 @@ void TfrmMain::ConvertTogether(const std::vector<TBatchFile>& Files, TMsgResult 
     std::size_t Next = 0;  // the next of Order to start
     bool NoMore = false;   // start no other file
 
-    auto Work = [&](unsigned Worker) {
+    auto Work = [&] {
         TJobPlatform Services(Platform, Answer);
         TMainControls Controls;
         auto List = std::make_unique<TFileSystemFileList>(nullptr);
@@ -163,8 +136,6 @@ void TfrmMain::ConvertTogether(const std::vector<TBatchFile>& Files, TMsgResult 
         Job.MessagesGiveReasons = MessagesGiveReasons;
         Job.Options = Options;
         Job.CommandLineMode = CommandLineMode;
-        Job.JobResidue = static_cast<int>(Worker);
-        Job.JobModulus = static_cast<int>(Workers);
         for (;;) {
             std::size_t I;
             {
@@ -210,7 +181,7 @@ void TfrmMain::ConvertTogether(const std::vector<TBatchFile>& Files, TMsgResult 
         std::lock_guard<std::mutex> G(Lock);
         NoMore = true;
     };
-    for (unsigned W = 0; W < Workers; ++W) Pool.Threads.emplace_back(Work, W);
+    for (unsigned W = 0; W < Workers; ++W) Pool.Threads.emplace_back(Work);
 
     for (std::size_t I = 0; I < N; ++I) {
         std::unique_lock<std::mutex> G(Lock);

@@ -1,7 +1,8 @@
 # What the anivert-dev package holds beside the headers and static
-# libraries (installed by swf/, gif/ and platform/): the CMake package
-# Anivert with the targets Anivert::swf, Anivert::gif and Anivert::base,
-# and the pkg-config files anivert-swf and anivert-gif (over anivert-base).
+# libraries (installed by swf/, gif/, convert/ and platform/): the CMake
+# package Anivert with the targets Anivert::swf, Anivert::gif,
+# Anivert::convert and Anivert::base, and the pkg-config files anivert-swf,
+# anivert-gif and anivert-convert (over anivert-base).
 include(CMakePackageConfigHelpers)
 
 set(ANIVERT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Anivert)
@@ -26,7 +27,9 @@ set(ANIVERT_PC_DESCRIPTION_swf "Anivert's SWF writer: the movie object model ove
 set(ANIVERT_PC_REQUIRES_swf "anivert-base = ${PROJECT_VERSION} libjpeg")
 set(ANIVERT_PC_DESCRIPTION_gif "Anivert's GIF codec: reading, optimising, drawing and writing GIF files")
 set(ANIVERT_PC_REQUIRES_gif "anivert-base = ${PROJECT_VERSION}")
-foreach(ANIVERT_PC_COMPONENT base swf gif)
+set(ANIVERT_PC_DESCRIPTION_convert "Anivert's conversion: one GIF into one SWF movie, from files or bytes")
+set(ANIVERT_PC_REQUIRES_convert "anivert-swf = ${PROJECT_VERSION} anivert-gif = ${PROJECT_VERSION}")
+foreach(ANIVERT_PC_COMPONENT base swf gif convert)
   set(ANIVERT_PC_DESCRIPTION ${ANIVERT_PC_DESCRIPTION_${ANIVERT_PC_COMPONENT}})
   set(ANIVERT_PC_REQUIRES ${ANIVERT_PC_REQUIRES_${ANIVERT_PC_COMPONENT}})
   configure_file(cmake/anivert.pc.in ${PROJECT_BINARY_DIR}/anivert-${ANIVERT_PC_COMPONENT}.pc @ONLY)

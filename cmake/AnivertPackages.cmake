@@ -67,15 +67,16 @@ set(CPACK_DEBIAN_DEV_PACKAGE_NAME anivert-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "zlib1g-dev, libjpeg-dev, libdeflate-dev")
 set(CPACK_DEBIAN_DEV_PACKAGE_RECOMMENDS "pkg-config")
-set(CPACK_DEBIAN_DEV_DESCRIPTION "SWF writer and GIF codec of Anivert (static libraries)
-The two libraries of Anivert: an SWF writer (a movie object model of
-shapes, bitmaps, buttons, sprites, actions and sounds over a tag encoder up
-to version 7) and a GIF codec (reading, colour maps, optimising, drawing
-and writing GIF87a and GIF89a files).
+set(CPACK_DEBIAN_DEV_DESCRIPTION "SWF writer, GIF codec and conversion of Anivert (static libraries)
+The libraries of Anivert: an SWF writer (a movie object model of shapes,
+bitmaps, buttons, sprites, actions and sounds over a tag encoder up to
+version 7), a GIF codec (reading, colour maps, optimising, drawing and
+writing GIF87a and GIF89a files) and the conversion over both (one GIF
+into one movie, from a file or bytes to a file or bytes).
 
 This package holds their headers (<anivert/FlashObjects.h>,
-<anivert/GIFImage.h>), static libraries, the CMake package Anivert
-(targets Anivert::swf and Anivert::gif) and the pkg-config modules
-anivert-swf and anivert-gif.")
+<anivert/GIFImage.h>, <anivert/Convert.h>), static libraries, the CMake
+package Anivert (targets Anivert::swf, Anivert::gif and Anivert::convert)
+and the pkg-config modules anivert-swf, anivert-gif and anivert-convert.")
 
 include(CPack)

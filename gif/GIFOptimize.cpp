@@ -389,7 +389,7 @@ void TGIFSubImage::MaskRepeatedPixels(const TGIFSubImage* Previous) {
     if (!Previous || Previous == this || !HasPixels(*this) || !HasPixels(*Previous)) return;
     // Only after a frame that stays on the screen are its pixels under self.
     // Values above 3 are not defined; they are taken as changing the screen.
-    if (DisposalOf(*Previous) >= 2) return;
+    if (DisposalOf(*Previous) >= dmBackground) return;
     const TRect A = FrameRect();
     const TRect B = Previous->FrameRect();
     const TRect Overlap =
@@ -471,7 +471,7 @@ void TGIFSubImage::MaskRepeatedPixels(const TGIFSubImage* Previous) {
 void TGIFSubImage::TrimTransparentBorder() {
     if (!HasPixels(*this) || !Transparent || !GraphicControlExtension) return;
     const int Disposal = DisposalOf(*this);
-    if (Disposal == 2 || Disposal > 3) return;
+    if (Disposal == dmBackground || Disposal > dmPrevious) return;
     const std::uint8_t T = GraphicControlExtension->TransparentColorIndex();
     // The columns and rows that hold a pixel other than T.
     int L = FWidth, R = -1, Top = -1, Bottom = -1;
@@ -527,7 +527,7 @@ bool CanDropBlankFrame(const TGIFImage& Image, int I) {
     if (!G || G->WaitsForInput() || F.FindExtension<TGIFAppExtNSLoop>()) return false;
     const int Disposal = G->Disposal();
     if (Disposal != 0 && Disposal != 1 && Disposal != 3) return false;
-    if (!HasPixels(P) || DisposalOf(P) > 1) return false;
+    if (!HasPixels(P) || DisposalOf(P) > dmNoDisposal) return false;
     const int PrevDelay = P.GraphicControlExtension ? P.GraphicControlExtension->Delay() : 0;
     return PrevDelay + G->Delay() <= 0xFFFF;
 }
@@ -587,8 +587,8 @@ void TGIFImage::Optimize(std::uint8_t Options, std::uint8_t ReductionMethod, std
             TGIFSubImage& F = Images[I];
             const TGIFSubImage& Next = Images[I + 1];
             TGIFGraphicControlExtension* G = F.GraphicControlExtension;
-            if ((Options & optCleanup) && G && (G->Disposal() == 2 || G->Disposal() == 3) && !Next.Transparent &&
-                HasPixels(Next) && DisposalOf(Next) <= 2) {
+            if ((Options & optCleanup) && G && (G->Disposal() == dmBackground || G->Disposal() == dmPrevious) &&
+                !Next.Transparent && HasPixels(Next) && DisposalOf(Next) <= dmBackground) {
                 const TRect A = F.FrameRect();
                 const TRect B = Next.FrameRect();
                 const TRect Both = Rect(std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right),
@@ -605,7 +605,7 @@ void TGIFImage::Optimize(std::uint8_t Options, std::uint8_t ReductionMethod, std
             if (Options & optMergeFrames) {
                 int B = I - 1;
                 while (B > 0 && Images[B].GraphicControlExtension &&
-                       Images[B].GraphicControlExtension->Disposal() == 3)
+                       Images[B].GraphicControlExtension->Disposal() == dmPrevious)
                     --B;
                 Images[I].MaskRepeatedPixels(&Images[B]);
             }

@@ -3,7 +3,7 @@
 # and uses it as a user would. What is installed is the programs, their
 # manual pages (read by man without a warning), the headers without Qt, the
 # libraries, the CMake package and the pkg-config files, and nothing of the
-# tests; every program prints the project's version; both examples build
+# tests; every program prints the project's version; the examples build
 # out of tree against the prefix with find_package and with a plain
 # compiler command over pkg-config, run, and what they write reads back
 # with the build's swfdump and gifdump. Exit status 0 when all of it holds.
@@ -31,10 +31,11 @@ cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" || {
 for f in bin/anivert bin/anivert-cli bin/gifdump bin/swfdump share/anivert/Anivert.html \
     share/applications/anivert.desktop share/icons/hicolor/scalable/apps/anivert.svg \
     share/doc/anivert/copyright share/doc/anivert-dev/copyright \
-    include/anivert/FlashObjects.h include/anivert/GIFImage.h include/anivert/AnivertVersion.h \
-    "$libdir"/libanivert_swf.a "$libdir"/libanivert_gif.a "$libdir"/libanivert_base.a \
+    include/anivert/FlashObjects.h include/anivert/GIFImage.h include/anivert/AnivertVersion.h include/anivert/Convert.h \
+    "$libdir"/libanivert_swf.a "$libdir"/libanivert_gif.a "$libdir"/libanivert_base.a "$libdir"/libanivert_convert.a \
     "$libdir"/cmake/Anivert/AnivertConfig.cmake "$libdir"/cmake/Anivert/AnivertConfigVersion.cmake \
-    "$libdir"/pkgconfig/anivert-swf.pc "$libdir"/pkgconfig/anivert-gif.pc "$libdir"/pkgconfig/anivert-base.pc; do
+    "$libdir"/pkgconfig/anivert-swf.pc "$libdir"/pkgconfig/anivert-gif.pc "$libdir"/pkgconfig/anivert-base.pc \
+    "$libdir"/pkgconfig/anivert-convert.pc; do
     [ -e "$prefix/$f" ] || fail "$f is not installed"
 done
 programs=$(cd "$prefix/bin" && ls | tr '\n' ' ')
@@ -66,7 +67,7 @@ fi
 grep -q nosuch "$tmp/unknown.log" || fail "find_package failed on nosuch without naming it"
 
 flags="-Wall -Wextra -Werror"
-for ex in make-movie optimize-gif; do
+for ex in make-movie optimize-gif gif-to-swf; do
     echo "== examples/$ex with find_package"
     cmake -S "examples/$ex" -B "$tmp/$ex" -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix" \
         -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="$flags" >"$tmp/$ex.log" &&
@@ -83,6 +84,9 @@ export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
 # shellcheck disable=SC2046,SC2086
 "$cxx" -std=c++20 $flags -o "$tmp/optimize-gif-pc" examples/optimize-gif/optimize-gif.cpp \
     $(pkg-config --static --cflags --libs anivert-gif) || fail "optimize-gif does not build with pkg-config --static"
+# shellcheck disable=SC2046,SC2086
+"$cxx" -std=c++20 $flags -o "$tmp/gif-to-swf-pc" examples/gif-to-swf/gif-to-swf.cpp \
+    $(pkg-config --cflags --libs anivert-convert) || fail "gif-to-swf does not build with pkg-config --libs"
 
 echo "== running the examples"
 cd "$tmp"
@@ -105,4 +109,21 @@ cmp sample.gif sample-pc.gif || fail "the two builds of optimize-gif write diffe
 frames=$(sed -n 's/^saved .*: \([0-9]*\) frames$/\1/p' gif.txt)
 grep -qx "$frames frames" dump.txt || fail "gifdump does not read the $frames frames optimize-gif saved"
 ! grep '^frame' dump.txt | grep -v 'local map none' || fail "a frame of the optimised GIF keeps a local map"
+
+# The conversion as a library call: bytes to bytes, the movie anivert-cli
+# writes, in the default mode and with every choice.
+for opts in "" "--compact --loop gif --url https://example.org/" "--salvage"; do
+    rm -rf cli && mkdir cli
+    # shellcheck disable=SC2086
+    ./gif-to-swf/gif-to-swf $opts "$root/samples/sample.gif" sample.swf >/dev/null || fail "gif-to-swf $opts failed"
+    # shellcheck disable=SC2086
+    ./gif-to-swf-pc $opts "$root/samples/sample.gif" sample-pc.swf >/dev/null || fail "gif-to-swf (pkg-config) failed"
+    # shellcheck disable=SC2086
+    "$prefix/bin/anivert-cli" -q $opts -o cli "$root/samples/sample.gif" || fail "anivert-cli $opts failed"
+    cmp sample.swf cli/sample.swf || fail "gif-to-swf $opts and anivert-cli write different movies"
+    cmp sample.swf sample-pc.swf || fail "the two builds of gif-to-swf write different movies"
+done
+printf 'GIF89a' >bad.gif
+if ./gif-to-swf/gif-to-swf bad.gif bad.swf 2>bad.txt; then fail "gif-to-swf converted a damaged GIF"; fi
+[ ! -e bad.swf ] && grep -q '^bad.gif: ' bad.txt || fail "gif-to-swf gave no reason for a damaged GIF, or wrote a movie"
 echo "check-install: all good"

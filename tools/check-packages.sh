@@ -54,10 +54,12 @@ for f in applications/anivert.desktop icons/hicolor/scalable/apps/anivert.svg do
 done
 [ -f "$tmp/root/usr/share/anivert/Anivert.html" ] || fail "anivert lacks the help page"
 [ -z "$(find "$tmp/root" -name '*.h' -o -name '*.a')" ] || fail "anivert holds headers or libraries"
-for f in include/anivert/FlashObjects.h include/anivert/GIFImage.h share/doc/anivert-dev/copyright; do
+for f in include/anivert/FlashObjects.h include/anivert/GIFImage.h include/anivert/Convert.h \
+    share/doc/anivert-dev/copyright; do
     [ -f "$tmp/root-dev/usr/$f" ] || fail "anivert-dev lacks /usr/$f"
 done
-for f in libanivert_swf.a libanivert_gif.a libanivert_base.a pkgconfig/anivert-swf.pc pkgconfig/anivert-gif.pc \
+for f in libanivert_swf.a libanivert_gif.a libanivert_base.a libanivert_convert.a pkgconfig/anivert-swf.pc \
+    pkgconfig/anivert-gif.pc pkgconfig/anivert-convert.pc \
     cmake/Anivert/AnivertConfig.cmake; do
     [ -n "$(find "$tmp/root-dev/usr/lib" -path "*/$f")" ] || fail "anivert-dev lacks $f"
 done

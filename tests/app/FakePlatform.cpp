@@ -111,9 +111,10 @@ std::string TFakePlatform::ExpandFileName(const std::string& Path) {
     return fs::path(Path.empty() || Path[0] == PathDelim ? Path : Current + Path).lexically_normal().string();
 }
 
-std::vector<std::string> TFakePlatform::TempFiles() const {
+std::vector<std::string> TFakePlatform::TempFiles(const std::string& Ext) const {
     std::vector<std::string> R;
-    for (const auto& E : fs::directory_iterator(Temp)) R.push_back(E.path().filename().string());
+    for (const auto& E : fs::directory_iterator(Temp))
+        if (E.path().filename().string().ends_with(Ext)) R.push_back(E.path().filename().string());
     return R;
 }
 

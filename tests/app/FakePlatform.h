@@ -81,8 +81,9 @@ public:
     std::string HomeFolder() override { return Home; }
     std::string PicturesFolder() override { return Pictures.empty() ? Home : Pictures; }
 
-    // Files left in the temporary folder.
-    std::vector<std::string> TempFiles() const;
+    // Files left in the temporary folder; with Ext, those whose names end
+    // with it.
+    std::vector<std::string> TempFiles(const std::string& Ext = "") const;
     // A folder under the root (created), with its trailing separator.
     std::string Folder(const std::string& Name) const;
 };

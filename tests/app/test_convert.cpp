@@ -294,10 +294,13 @@ TEST(ConvertJob, TemporaryFilesGoWhateverHappens) {
     EXPECT_THROW(J.Form->ConvertNow(Gif, ""), std::runtime_error);
     EXPECT_TRUE(J.Platform.TempFiles().empty());
     EXPECT_FALSE(fs::exists(J.Out + "e.swf"));
-    // The temporary names: job number, frame, ".bmp", in the temporary folder.
-    std::vector<std::string> Seen;
+    // The temporary names: job number, frame, ".bmp", in the temporary
+    // folder; the number is claimed by the file "number.job" (made
+    // exclusively) for as long as the job runs.
+    std::vector<std::string> Seen, Claims;
     J.Platform.OnProcess = [&](int) {
-        for (const std::string& F : J.Platform.TempFiles()) Seen.push_back(F);
+        for (const std::string& F : J.Platform.TempFiles(".bmp")) Seen.push_back(F);
+        for (const std::string& F : J.Platform.TempFiles(".job")) Claims.push_back(F);
     };
     EXPECT_TRUE(J.Form->ConvertNow(Gif, ""));
     ASSERT_FALSE(Seen.empty());
@@ -305,6 +308,8 @@ TEST(ConvertJob, TemporaryFilesGoWhateverHappens) {
     EXPECT_LE(std::stoi(Job), 999999);
     EXPECT_NE(std::find(Seen.begin(), Seen.end(), Job + "-2.bmp"), Seen.end());
     for (const std::string& N : Seen) EXPECT_EQ(N.substr(0, Job.size() + 1), Job + "-");
+    ASSERT_FALSE(Claims.empty());
+    for (const std::string& N : Claims) EXPECT_EQ(N, Job + ".job");
     EXPECT_TRUE(J.Platform.TempFiles().empty());
 }
 
@@ -318,7 +323,7 @@ TEST(ConvertJob, OneTemporaryFileAtATime) {
             J.PutFile("gifs", "m.gif", Layered ? MakeGif(8, 8, {{0, 0, 8, 8}, {1, 1, 2, 2}, {4, 4, 2, 2}, {6, 0, 2, 2}})
                                                : MakeGif(8, 8, FullFrames(12, 8, 8)));
         std::vector<std::vector<std::string>> Seen;
-        J.Platform.OnProcess = [&](int) { Seen.push_back(J.Platform.TempFiles()); };
+        J.Platform.OnProcess = [&](int) { Seen.push_back(J.Platform.TempFiles(".bmp")); };
         ASSERT_TRUE(J.Form->ConvertNow(Gif, ""));
         std::vector<std::string> Names;
         for (const auto& Files : Seen) {

@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "GIFScan.h"
 #include "GIFTestUtil.h"
 
 using namespace anivert;
@@ -130,6 +131,12 @@ TEST_P(Corpus, StructureMatchesTheManifest) {
     // gifsicle takes the last loop extension.
     if (M["loop"].K == Json::Null) EXPECT_EQ(D->Image.RepetitionCount(), std::nullopt);
     else EXPECT_EQ(D->Image.RepetitionCount(), M["loop"].Int());
+    // The cheap scan, which decodes nothing, sees the same frames and screen.
+    const TGIFScan Scan = ScanGIFFile(CorpusDir() + "/gifs/" + Name);
+    EXPECT_EQ(Scan.Frames, static_cast<std::uint64_t>(M["frames"].Int()));
+    if (M.Has("width")) {
+        EXPECT_EQ(std::make_pair(Scan.Width, Scan.Height), std::make_pair(M["width"].Int(), M["height"].Int()));
+    }
 }
 
 // ---------------------------------------------------------------- giflib

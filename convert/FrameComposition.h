@@ -19,7 +19,6 @@
 
 #include "Bitmap32.h"
 #include "LosslessPicture.h"
-#include "Platform.h"
 
 namespace anivert {
 
@@ -42,16 +41,21 @@ public:
     // layered scheme keeps.
     static constexpr int MaxStack = FlattenOverlap - 1;
 
-    TFrameComposition(TPlatform& APlatform, TGIFImage& AGif, TGIFImage& ATrialGif, TBitmap32& ASurface,
-                      TFlashMovie& AMovie, int AJobNumber, std::uint8_t ABgRed,
-                      std::uint8_t ABgGreen, std::uint8_t ABgBlue, std::function<std::string()> ATempFolder,
-                      bool ACompact = false);
+    // TempFolder ends with a separator; the temporary files of frames
+    // are named JobNumber-K.bmp there.
+    TFrameComposition(TGIFImage& AGif, TGIFImage& ATrialGif, TBitmap32& ASurface, TFlashMovie& AMovie,
+                      int AJobNumber, std::uint8_t ABgRed, std::uint8_t ABgGreen, std::uint8_t ABgBlue,
+                      std::string ATempFolder, bool ACompact = false);
     ~TFrameComposition();
     TFrameComposition(const TFrameComposition&) = delete;
     TFrameComposition& operator=(const TFrameComposition&) = delete;
 
     // Adds every frame to the movie.
     void Run();
+    // Called as frame K of N is composed (and once more after its picture
+    // is written, for the default movie's layered scheme); whatever it
+    // raises stops the composition.
+    std::function<void(int K, int N)> OnFrame;
 
     bool FirstFrameTransparent = false;
     bool Flattened = false;
@@ -126,14 +130,15 @@ private:
     // Movie frames that show frame K (after the optimiser).
     std::uint16_t ShowFor(int K) const;
 
-    TPlatform& Platform;
+    void FrameStep(int K);
+
     TGIFImage& Gif;
     TGIFImage& TrialGif;
     TBitmap32& Surface;
     TFlashMovie& Movie;
     int JobNumber;
     std::uint8_t BgRed, BgGreen, BgBlue;
-    std::function<std::string()> TempFolder;
+    std::string TempFolder;
     bool Compact;
     std::vector<std::string> FFiles;
     std::vector<int> FShowCounts;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <stdexcept>
 
@@ -15,7 +16,7 @@ namespace anivert {
 namespace {
 
 std::uint8_t DisposalOf(const TGIFSubImage& F) {
-    return F.GraphicControlExtension ? F.GraphicControlExtension->Disposal() : 0;
+    return F.GraphicControlExtension ? F.GraphicControlExtension->Disposal() : std::uint8_t{dmNone};
 }
 
 bool IsTransparent(const TGIFSubImage& F) { return F.GraphicControlExtension && F.GraphicControlExtension->Transparent(); }
@@ -58,12 +59,10 @@ std::array<std::uint32_t, 256> ColourTable(TGIFSubImage& Frame) {
 
 }  // namespace
 
-TFrameComposition::TFrameComposition(TPlatform& APlatform, TGIFImage& AGif, TGIFImage& ATrialGif, TBitmap32& ASurface,
-                                     TFlashMovie& AMovie, int AJobNumber, std::uint8_t ABgRed,
-                                     std::uint8_t ABgGreen, std::uint8_t ABgBlue,
-                                     std::function<std::string()> ATempFolder, bool ACompact)
-    : Platform(APlatform),
-      Gif(AGif),
+TFrameComposition::TFrameComposition(TGIFImage& AGif, TGIFImage& ATrialGif, TBitmap32& ASurface, TFlashMovie& AMovie,
+                                     int AJobNumber, std::uint8_t ABgRed, std::uint8_t ABgGreen, std::uint8_t ABgBlue,
+                                     std::string ATempFolder, bool ACompact)
+    : Gif(AGif),
       TrialGif(ATrialGif),
       Surface(ASurface),
       Movie(AMovie),
@@ -75,16 +74,24 @@ TFrameComposition::TFrameComposition(TPlatform& APlatform, TGIFImage& AGif, TGIF
       Compact(ACompact) {}
 
 TFrameComposition::~TFrameComposition() {
-    for (const std::string& F : FFiles) Platform.DeleteFile(F);
+    std::error_code Ignored;
+    for (const std::string& F : FFiles) std::filesystem::remove(F, Ignored);
+}
+
+void TFrameComposition::FrameStep(int K) {
+    if (OnFrame) OnFrame(K, Gif.Images.Count());
 }
 
 std::string TFrameComposition::TempFile(int K) const {
-    return TempFolder() + std::to_string(JobNumber) + "-" + std::to_string(K) + ".bmp";
+    return TempFolder + std::to_string(JobNumber) + "-" + std::to_string(K) + ".bmp";
 }
 
 std::string TFrameComposition::NextTempFile(int K) {
     const std::string File = TempFile(K);
-    if (!FFiles.empty() && FFiles.back() != File) Platform.RenameFile(FFiles.back(), File);
+    if (!FFiles.empty() && FFiles.back() != File) {
+        std::error_code Ignored;
+        std::filesystem::rename(FFiles.back(), File, Ignored);
+    }
     FFiles.push_back(File);
     return File;
 }
@@ -215,8 +222,8 @@ bool TFrameComposition::LayeredCanDispose(const TGIFImage& Gif) {
         if (Prev) {
             const TRect P = Intersect(Prev->FrameRect(), Screen);
             switch (DisposalOf(*Prev)) {
-                case 3: Shown.pop_back(); break;
-                case 2: {
+                case dmPrevious: Shown.pop_back(); break;
+                case dmBackground: {
                     std::vector<TRect> Kept;
                     for (const TRect& Q : Shown) {
                         const TRect V = Intersect(Q, Screen);
@@ -261,11 +268,11 @@ int TFrameComposition::LayeredStackDepth(const TGIFImage& Gif) {
         if (Prev) {
             const TRect P = Intersect(Prev->FrameRect(), Screen);
             switch (DisposalOf(*Prev)) {
-                case 3:
+                case dmPrevious:
                     Add(Shown.back(), -1);
                     Shown.pop_back();
                     break;
-                case 2: {
+                case dmBackground: {
                     std::vector<TRect> Kept;
                     for (const TRect& Q : Shown) {
                         if (Q.IsEmpty() || Inside(Q, P)) Add(Q, -1);
@@ -446,22 +453,22 @@ void TFrameComposition::RunFlattened() {
     for (int K = 0; K < N; ++K) {
         TGIFSubImage& F = Gif.Images[K];
         if (F.Empty()) continue;
-        Platform.ProcessMessages();
+        FrameStep(K);
         // What the previous frame's disposal leaves before this frame.
         if (Prev >= 0) {
             TGIFSubImage& P = Gif.Images[Prev];
             switch (DisposalOf(P)) {
-                case 2: {
+                case dmBackground: {
                     const TRect R = P.FrameRect();
                     Surface.FillRect(R.Left, R.Top, R.Right, R.Bottom, Clear);
                     break;
                 }
-                case 3: Surface.Assign(StartOfPrev); break;
+                case dmPrevious: Surface.Assign(StartOfPrev); break;
                 default: break;
             }
         }
         if (F.ClearsCanvas) Surface.Fill(Clear);
-        if (DisposalOf(F) == 3) StartOfPrev.Assign(Surface);
+        if (DisposalOf(F) == dmPrevious) StartOfPrev.Assign(Surface);
         PaintFrame(F, Surface, F.Left(), F.Top(), true);
         const std::string File = NextTempFile(K);
         Surface.SaveFile(File);
@@ -491,7 +498,7 @@ void TFrameComposition::RunLayered() {
         TFlashShape* Shape = nullptr;
         if (Compact) {
             Shape = AddFramePicture(F);
-            Platform.ProcessMessages();
+            FrameStep(K);
         } else {
             const int W = F.Width(), H = F.Height();
             CheckPictureSize(W, H);
@@ -507,17 +514,17 @@ void TFrameComposition::RunLayered() {
             } else {
                 Layer.SaveFile(File);
             }
-            Platform.ProcessMessages();
+            FrameStep(K);
             Shape = AddPicture(File, W, H);
         }
         if (Prev >= 0) {
             TGIFSubImage& P = Gif.Images[Prev];
             switch (DisposalOf(P)) {
-                case 3:
+                case dmPrevious:
                     Movie.RemoveObject(DepthOf(Shown.back().K), Shown.back().Shape);
                     Shown.pop_back();
                     break;
-                case 2: {
+                case dmBackground: {
                     // Every image wholly inside the cleared rectangle leaves.
                     const TRect R = Intersect(P.FrameRect(), Screen);
                     std::vector<TShown> Kept;
@@ -695,7 +702,7 @@ void TFrameComposition::RunCompactFlattened() {
     for (int K = 0; K < N; ++K) {
         TGIFSubImage& F = Gif.Images[K];
         if (F.Empty()) continue;
-        Platform.ProcessMessages();
+        FrameStep(K);
         // Only the previous frame's disposal and this frame's painting
         // change pixels: the union of their rectangles.
         TRect Own = Intersect(F.FrameRect(), Screen);
@@ -707,7 +714,7 @@ void TFrameComposition::RunCompactFlattened() {
             PrevDisposal = DisposalOf(Gif.Images[Prev]);
             PrevRect = Intersect(Gif.Images[Prev].FrameRect(), Screen);
             if (PrevRect.IsEmpty()) PrevRect = TRect{};
-            if (PrevDisposal == 2 || PrevDisposal == 3) Region = Union(Region, PrevRect);
+            if (PrevDisposal == dmBackground || PrevDisposal == dmPrevious) Region = Union(Region, PrevRect);
         }
         // What changed (its pixels marked in Level), and whether a changed
         // pixel became transparent.
@@ -723,17 +730,18 @@ void TFrameComposition::RunCompactFlattened() {
         if (PrevDisposal != 2 && PrevDisposal != 3 && !F.ClearsCanvas) {
             // Nothing is disposed of: only the frame's opaque pixels
             // change what they paint over, which they mark as they go.
-            if (DisposalOf(F) == 3) {
+            if (DisposalOf(F) == dmPrevious) {
                 StartRect = Own;
                 CopyOut(Surface, StartRect, StartOfPrev);
             }
             PaintAndMark(F, Surface, Level, Mark);
         } else {
             CopyOut(Surface, Region, Before);
-            if (PrevDisposal == 2) Surface.FillRect(PrevRect.Left, PrevRect.Top, PrevRect.Right, PrevRect.Bottom, 0);
-            else if (PrevDisposal == 3) CopyIn(Surface, StartRect, StartOfPrev);
+            if (PrevDisposal == dmBackground)
+                Surface.FillRect(PrevRect.Left, PrevRect.Top, PrevRect.Right, PrevRect.Bottom, 0);
+            else if (PrevDisposal == dmPrevious) CopyIn(Surface, StartRect, StartOfPrev);
             if (F.ClearsCanvas) Surface.Fill(0);
-            if (DisposalOf(F) == 3) {
+            if (DisposalOf(F) == dmPrevious) {
                 StartRect = Own;
                 CopyOut(Surface, StartRect, StartOfPrev);
             }
