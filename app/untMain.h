@@ -110,8 +110,8 @@ public:
     // Saved with the settings ("Compact", "Salvage", "LoopAsGif",
     // "AllowLarge"); the menu's check items show them.
     TMovieOptions Options;
-    // Files a run converts at a time (anivert-cli --jobs), each on a
-    // thread with a form of its own.
+    // Files a run converts at a time (anivert-cli --jobs), on workers over
+    // the conversion core.
     unsigned Jobs = 1;
     // The counts of the last folder run.
     int RunConverted = 0;
@@ -162,6 +162,18 @@ public:
 
     // The conversion of one GIF; true when the movie exists afterwards.
     bool ConvertNow(const std::string& GifPath, const std::string& SubFolder);
+    // Its steps. The movie's path in Folder (or its sub-folder, made when
+    // needed); a missing Folder becomes the default one.
+    std::string MoviePathFor(const std::string& GifPath, const std::string& SubFolder, std::string& Folder);
+    static std::string OverwriteQuestion(const std::string& OutPath);
+    // The request of this form's choices.
+    TConvertRequest RequestFor(const std::string& GifPath, const std::string& OutPath);
+    // Converts, the platform seeing each frame: ProcessMessages while
+    // composing when Messages, otherwise only CheckStop.
+    TConvertResult RunConversion(TConvertRequest Request, bool Messages);
+    // What the user is told of the outcome (messages, test page, reports);
+    // true when the movie exists.
+    bool ReportOutcome(const std::string& GifPath, const std::string& OutPath, const TConvertResult& Result);
     // One file of a run converted with others.
     struct TBatchFile {
         std::string Path;

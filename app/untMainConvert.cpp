@@ -36,62 +36,68 @@ std::string TfrmMain::LinkUrl() const {
     return URL == DefaultURL ? std::string() : URL;
 }
 
-bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFolder) {
-    const bool Single = RBSingle.Checked();
-    const bool Dialogs = !CommandLineMode && Single;
-
+std::string TfrmMain::MoviePathFor(const std::string& GifPath, const std::string& SubFolder, std::string& Folder) {
     // 1-2. Where the movie goes.
-    if (OutputFolder.empty() || !Platform.DirectoryExists(OutputFolder)) {
-        OutputFolder = DefaultOutputFolder();
-        JamPathLabel1.SetText(OutputFolder);
-    }
-    std::string BaseFolder = IncludeTrailingDelim(OutputFolder);
+    if (Folder.empty() || !Platform.DirectoryExists(Folder)) Folder = DefaultOutputFolder();
+    std::string BaseFolder = IncludeTrailingDelim(Folder);
     if (!SubFolder.empty()) {
         const std::string Candidate = BaseFolder + SubFolder;
         if (Platform.DirectoryExists(Candidate) || Platform.CreateDir(Candidate))
             BaseFolder = IncludeTrailingDelim(Candidate);
     }
+    // 5. The movie's path.
+    return BaseFolder + ChangeFileExt(ExtractFileName(GifPath), ".swf");
+}
 
-    // 5-6. The movie's path and the overwrite question. An existing movie
-    // is replaced only when the new one is saved (the save writes beside it
-    // and renames), so that a job that fails or is stopped leaves it.
-    const std::string OutPath = BaseFolder + ChangeFileExt(ExtractFileName(GifPath), ".swf");
-    if (Platform.FileExists(OutPath) && !CommandLineMode && Single && LV1.SelectedFiles().size() == 1) {
-        const TMsgResult Answer = Platform.MessageBox(
-            "The file " + ExtractFileName(OutPath) + " already exists. Do you want to owerwrite it?", Title,
-            TMsgIcon::Question, TMsgButtons::YesNo);
-        if (Answer != TMsgResult::Yes) return false;
+std::string TfrmMain::OverwriteQuestion(const std::string& OutPath) {
+    return "The file " + ExtractFileName(OutPath) + " already exists. Do you want to owerwrite it?";
+}
+
+TConvertRequest TfrmMain::RequestFor(const std::string& GifPath, const std::string& OutPath) {
+    TConvertRequest Request;
+    Request.InputPath = GifPath;
+    Request.OutputPath = OutPath;
+    Request.Options = Options;
+    Request.Url = LinkUrl();
+    Request.TempFolder = GetDir("temp");
+    return Request;
+}
+
+namespace {
+
+// A conversion's progress seen by the platform: a request to stop at once
+// after each frame of a long load; messages let through (which sees that
+// request too) after each frame composed, or only the request.
+class TPlatformObserver : public TConvertObserver {
+public:
+    TPlatformObserver(TPlatform& APlatform, bool AMessages) : Platform(APlatform), Messages(AMessages) {}
+    void Progress(TStage Stage, int, int) override {
+        if (Stage == TStage::Composing && Messages) Platform.ProcessMessages();
+        else Platform.CheckStop();
     }
 
-    // 3-4, 7-14. The conversion itself, with the busy indication of single
-    // mode; a request to stop at once is seen after each frame of a long
-    // load, and messages are let through after each frame composed.
-    TConvertResult Result;
-    {
-        TBusyScope Busy(*this, Single);
-        Platform.ProcessMessages();
-        struct TFormObserver : TConvertObserver {
-            TPlatform& Platform;
-            explicit TFormObserver(TPlatform& P) : Platform(P) {}
-            void Progress(TStage Stage, int, int) override {
-                if (Stage == TStage::Loading) Platform.CheckStop();
-                else Platform.ProcessMessages();
-            }
-        } Observer(Platform);
-        TConvertRequest Request;
-        Request.InputPath = GifPath;
-        Request.OutputPath = OutPath;
-        Request.Options = Options;
-        Request.Url = LinkUrl();
-        Request.TempFolder = GetDir("temp");
-        Request.Observer = &Observer;
-        // The platform's file system decides whether the GIF is there.
-        if (!Platform.FileExists(GifPath)) Result.Reason = "no such file";
-        else Result = ConvertGif(Request);
-        FirstFrameTransparent = Result.FirstFrameTransparent;
-        Busy.End();
-    }
+private:
+    TPlatform& Platform;
+    bool Messages;
+};
 
+}  // namespace
+
+TConvertResult TfrmMain::RunConversion(TConvertRequest Request, bool Messages) {
+    TPlatformObserver Observer(Platform, Messages);
+    Request.Observer = &Observer;
+    // The platform's file system decides whether the GIF is there.
+    if (!Platform.FileExists(Request.InputPath)) {
+        TConvertResult Missing;
+        Missing.Reason = "no such file";
+        return Missing;
+    }
+    return ConvertGif(Request);
+}
+
+bool TfrmMain::ReportOutcome(const std::string& GifPath, const std::string& OutPath, const TConvertResult& Result) {
+    const bool Dialogs = !CommandLineMode && RBSingle.Checked();
+    FirstFrameTransparent = Result.FirstFrameTransparent;
     // 15. The outcome.
     const bool Failed = !Result.Converted || !Platform.FileExists(OutPath);
     if (!Failed) {
@@ -113,6 +119,33 @@ bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFold
     // 17.
     if (CommandLineMode) Window.Close();
     return !Failed;
+}
+
+bool TfrmMain::ConvertNow(const std::string& GifPath, const std::string& SubFolder) {
+    const bool Single = RBSingle.Checked();
+    const std::string Before = OutputFolder;
+    const std::string OutPath = MoviePathFor(GifPath, SubFolder, OutputFolder);
+    if (OutputFolder != Before) JamPathLabel1.SetText(OutputFolder);
+
+    // 6. The overwrite question. An existing movie is replaced only when
+    // the new one is saved (the save writes beside it and renames), so
+    // that a job that fails or is stopped leaves it.
+    if (Platform.FileExists(OutPath) && !CommandLineMode && Single && LV1.SelectedFiles().size() == 1) {
+        if (Platform.MessageBox(OverwriteQuestion(OutPath), Title, TMsgIcon::Question, TMsgButtons::YesNo) !=
+            TMsgResult::Yes)
+            return false;
+    }
+
+    // 3-4, 7-14. The conversion itself, with the busy indication of single
+    // mode.
+    TConvertResult Result;
+    {
+        TBusyScope Busy(*this, Single);
+        Platform.ProcessMessages();
+        Result = RunConversion(RequestFor(GifPath, OutPath), true);
+        Busy.End();
+    }
+    return ReportOutcome(GifPath, OutPath, Result);
 }
 
 }  // namespace anivert

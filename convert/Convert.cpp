@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <exception>
 #include <filesystem>
 #include <mutex>
 #include <random>
@@ -108,10 +109,17 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
     // core, the decoding of the frames included.
     if (Options.Compact) Gif.DecodeThreads = std::max(1u, std::thread::hardware_concurrency());
     Gif.Salvage = Options.Salvage;
-    // The observer hears of each frame of a long load (and may stop it).
-    Gif.OnProgress = [Observer](TGIFImage& Image, TProgressStage Stage, int, const std::string&) {
-        if (Observer && Stage == TProgressStage::psRunning)
+    // The observer hears of each frame of a long load, and may stop it:
+    // what it raises is raised again, not taken for a damaged file.
+    std::exception_ptr Raised;
+    Gif.OnProgress = [Observer, &Raised](TGIFImage& Image, TProgressStage Stage, int, const std::string&) {
+        if (!Observer || Stage != TProgressStage::psRunning) return;
+        try {
             Observer->Progress(TConvertObserver::TStage::Loading, Image.Images.Count(), 0);
+        } catch (...) {
+            Raised = std::current_exception();
+            throw;
+        }
     };
     // Warnings may come from the decoding threads: they reach the observer
     // after the load, in order, on this thread.
@@ -134,6 +142,7 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
                 Gif.LoadFile(Request.InputPath);
             }
         } catch (const std::exception& E) {
+            if (Raised) std::rethrow_exception(Raised);
             Reason = E.what();
         }
         // What a salvaging read kept is a movie if it holds a frame.

@@ -18,16 +18,19 @@ namespace {
 
 const std::string Sample = std::string(ANIVERT_SOURCE_DIR) + "/samples/sample.gif";
 
+// Counts what it hears; raises at frame StopAt of stage StopIn.
 struct TCounting : TConvertObserver {
     int Loaded = 0, Composed = 0, Total = 0;
+    TStage StopIn = TStage::Loading;
     int StopAt = -1;
     void Progress(TStage Stage, int Done, int Of) override {
-        if (Stage == TStage::Loading) ++Loaded;
-        else {
+        if (Stage == TStage::Loading) {
+            ++Loaded;
+        } else {
             ++Composed;
             Total = Of;
         }
-        if (Done == StopAt) throw std::runtime_error("stopped");
+        if (Stage == StopIn && Done == StopAt) throw std::runtime_error("stopped");
     }
 };
 
@@ -81,25 +84,29 @@ TEST(ConvertCore, ReasonsAndStopping) {
     R.InputPath = D.File("missing.gif");
     EXPECT_EQ(ConvertGif(R).Reason, "no such file");
     const Bytes Whole = ReadFileBytes(Sample);
-    const Bytes Cut(Whole.begin(), Whole.begin() + 200);
+    const Bytes Header(Whole.begin(), Whole.begin() + 10), Cut(Whole.begin(), Whole.begin() + 200);
     R.InputPath.clear();
-    R.InputBytes = Cut;
+    R.InputBytes = Header;
     const TConvertResult Damaged = ConvertGif(R);
     EXPECT_FALSE(Damaged.Converted);
     EXPECT_EQ(Damaged.Reason, "premature end of data");
+    R.InputBytes = Cut;
     R.Options.Salvage = true;
     const TConvertResult Salvaged = ConvertGif(R);
     EXPECT_TRUE(Salvaged.Converted);
-    EXPECT_FALSE(Salvaged.SalvagedReason.empty());
+    EXPECT_EQ(Salvaged.SalvagedReason, "frame 1 ends early");
 
-    const Bytes Gif = ReadFileBytes(Sample);
-    R.InputBytes = Gif;
+    // Stopped while loading and while composing.
+    R.InputBytes = Whole;
     R.OutputPath = D.File("out.swf");
-    TCounting Stop;
-    Stop.StopAt = 3;
-    R.Observer = &Stop;
-    EXPECT_THROW(ConvertGif(R), std::runtime_error);
-    EXPECT_TRUE(fs::is_empty(D.Path())) << "a file was left";
+    for (const auto Stage : {TConvertObserver::TStage::Loading, TConvertObserver::TStage::Composing}) {
+        TCounting Stop;
+        Stop.StopIn = Stage;
+        Stop.StopAt = 3;
+        R.Observer = &Stop;
+        EXPECT_THROW(ConvertGif(R), std::runtime_error);
+        EXPECT_TRUE(fs::is_empty(D.Path())) << "a file was left";
+    }
 }
 
 // Calls at once in one process, sharing a temporary folder, never meet.
