@@ -16,6 +16,7 @@
 #include "Platform.h"
 #include "Preview.h"
 #include "Streams.h"
+#include "Types.h"
 
 namespace anivert {
 
@@ -207,9 +208,9 @@ public:
     void CheckOutputFolder();
 
     // Channels of a 0x00BBGGRR colour.
-    static std::uint16_t Red(std::uint32_t Color) { return static_cast<std::uint16_t>(Color & 0xFF); }
-    static std::uint16_t Green(std::uint32_t Color) { return static_cast<std::uint16_t>((Color / 256) & 0xFF); }
-    static std::uint16_t Blue(std::uint32_t Color) { return static_cast<std::uint16_t>((Color / 65536) & 0xFF); }
+    static std::uint16_t Red(TColor Color) { return RedOf(Color); }
+    static std::uint16_t Green(TColor Color) { return GreenOf(Color); }
+    static std::uint16_t Blue(TColor Color) { return BlueOf(Color); }
 
     bool SingleMode() const { return RBSingle.Checked(); }
 

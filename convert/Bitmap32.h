@@ -5,14 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "Types.h"
+
 namespace anivert {
 
 // A rectangle of 0xAARRGGBB pixels, rows top to bottom.
 class TBitmap32 {
 public:
-    static constexpr std::uint32_t Color32(std::uint8_t R, std::uint8_t G, std::uint8_t B, std::uint8_t A) {
-        return (static_cast<std::uint32_t>(A) << 24) | (static_cast<std::uint32_t>(R) << 16) |
-               (static_cast<std::uint32_t>(G) << 8) | B;
+    static constexpr TPixelARGB Color32(std::uint8_t R, std::uint8_t G, std::uint8_t B, std::uint8_t A) {
+        return PixelARGB(A, R, G, B);
     }
 
     std::int32_t Width() const { return FWidth; }

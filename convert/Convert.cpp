@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <filesystem>
 #include <mutex>
@@ -17,6 +18,7 @@
 #include "GIFImage.h"
 #include "LoopActions.h"
 #include "Streams.h"
+#include "Types.h"
 
 namespace anivert {
 
@@ -40,6 +42,12 @@ public:
         std::uniform_int_distribution<int> Numbers(0, 999999);
         for (int Tries = 0;; ++Tries) {
             const int N = Numbers(Rng);
+            // A folder crowded with pictures of other conversions: take
+            // a number all the same rather than look for ever.
+            if (Tries > 1000) {
+                Number = N;
+                return;
+            }
             const std::string Claim = Folder + std::to_string(N) + ".job";
             std::error_code Ec;
             if (fs::exists(Folder + std::to_string(N) + "-0.bmp", Ec)) continue;
@@ -52,7 +60,7 @@ public:
             }
             // A folder where nothing can be made: the pictures cannot be
             // made there either, and say so when they are written.
-            if (errno != EEXIST || Tries > 1000) {
+            if (errno != EEXIST) {
                 Number = N;
                 return;
             }
@@ -185,10 +193,8 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
     const int Passes = Options.LoopAsGif ? GifPasses(Gif) : 0;
     TBitmap32 Surface;
     try {
-        TFrameComposition Composition(Gif, TrialGif, Surface, Movie, Job.Number,
-                                      static_cast<std::uint8_t>(Background & 0xFF),
-                                      static_cast<std::uint8_t>((Background >> 8) & 0xFF),
-                                      static_cast<std::uint8_t>((Background >> 16) & 0xFF), Temp, Options.Compact);
+        TFrameComposition Composition(Gif, TrialGif, Surface, Movie, Job.Number, RedOf(Background),
+                                      GreenOf(Background), BlueOf(Background), Temp, Options.Compact);
         Composition.MaxPixels = Options.MaxPixels;
         Composition.BudgetRemedy = Options.MaxPixelsRemedy;
         Composition.OnFrame = [Observer](int K, int N) {

@@ -32,4 +32,16 @@ struct TPoint {
 // A colour in the 0x00BBGGRR layout (red in the low byte).
 using TColor = std::uint32_t;
 
+constexpr std::uint8_t RedOf(TColor Color) { return static_cast<std::uint8_t>(Color & 0xFF); }
+constexpr std::uint8_t GreenOf(TColor Color) { return static_cast<std::uint8_t>((Color >> 8) & 0xFF); }
+constexpr std::uint8_t BlueOf(TColor Color) { return static_cast<std::uint8_t>((Color >> 16) & 0xFF); }
+
+// A pixel of the work surfaces and pictures: 0xAARRGGBB (alpha in the high
+// byte, blue in the low one).
+using TPixelARGB = std::uint32_t;
+
+constexpr TPixelARGB PixelARGB(std::uint8_t Alpha, std::uint8_t Red, std::uint8_t Green, std::uint8_t Blue) {
+    return (TPixelARGB{Alpha} << 24) | (TPixelARGB{Red} << 16) | (TPixelARGB{Green} << 8) | Blue;
+}
+
 }  // namespace anivert

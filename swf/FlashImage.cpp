@@ -106,19 +106,19 @@ TFlashImage::TMadeLayout TFlashImage::CheckPicture(const TLosslessPicture& Pictu
                                                    std::int32_t Height) {
     if (Picture.Width != Width || Picture.Height != Height ||
         Picture.Raw.size() != Picture.TableBytes() + Picture.RowBytes() * static_cast<std::size_t>(Picture.Height) ||
-        (Picture.BitmapFormat != 3 && Picture.BitmapFormat != 5) ||
-        (Picture.BitmapFormat == 3 && (Picture.ColorCount < 1 || Picture.ColorCount > 256)))
+        (Picture.BitmapFormat != bfColorMapped8 && Picture.BitmapFormat != bfRGB32) ||
+        (Picture.BitmapFormat == bfColorMapped8 && (Picture.ColorCount < 1 || Picture.ColorCount > 256)))
         throw EImageError("The picture's data does not match its layout");
     TMadeLayout L;
     L.HasAlpha = Picture.HasAlpha;
-    if (Picture.BitmapFormat == 3) {
-        L.BitmapFormat = 3;
+    if (Picture.BitmapFormat == bfColorMapped8) {
+        L.BitmapFormat = bfColorMapped8;
         L.PaddedWidth = static_cast<std::int32_t>(Picture.RowBytes());
         L.ColorCount = Picture.ColorCount;
     } else {
         // 32 bits a pixel: with alpha a DefineBitsLossless2, else the
         // 24-bit format of a DefineBitsLossless.
-        L.BitmapFormat = Picture.HasAlpha ? 1 : 5;
+        L.BitmapFormat = Picture.HasAlpha ? bfARGB32 : bfRGB32;
         L.PaddedWidth = Picture.Width;
     }
     return L;
@@ -142,7 +142,7 @@ void TFlashImage::SetPictureMaker(std::int32_t Width, std::int32_t Height, std::
     FWidth = Width;
     FHeight = Height;
     // Until the picture is made: colour-mapped with alpha.
-    BitmapFormat = 3;
+    BitmapFormat = bfColorMapped8;
     HasAlpha = true;
     ColorCount = 1;
     PaddedWidth = (Width + 3) / 4 * 4;
@@ -179,21 +179,21 @@ void TFlashImage::AnalyseBitmap() {
         case 1:
         case 4:
         case 8:
-            BitmapFormat = 3;
+            BitmapFormat = bfColorMapped8;
             PaddedWidth = W + (4 - W % 4) % 4;
             PixelBytes = 1;
             break;
         case 16:
-            BitmapFormat = 4;
+            BitmapFormat = bfRGB15;
             PaddedWidth = W + W % 2;
             PixelBytes = 2;
             break;
         case 24:
-            BitmapFormat = 5;
+            BitmapFormat = bfRGB32;
             PaddedWidth = W;
             break;
         default:
-            BitmapFormat = 1;
+            BitmapFormat = bfARGB32;
             PaddedWidth = W;
             HasAlpha = true;
             break;
@@ -205,7 +205,7 @@ void TFlashImage::AnalyseBitmap() {
                           " pixels is larger than 256 MiB as a movie bitmap");
     FWidth = W;
     FHeight = H;
-    ColorCount = BitmapFormat == 3 ? R.CountColors() : 0;
+    ColorCount = BitmapFormat == bfColorMapped8 ? R.CountColors() : 0;
     FData.reset();
     DataState = 2;
 }
@@ -229,12 +229,13 @@ std::vector<std::uint8_t> LayOutLossless(const TBMPReader& R, const TLosslessLay
         throw EImageError("The bitmap's pixels are not loaded");
     const std::int32_t W = L.Width;
     const std::int32_t H = L.Height;
-    const std::size_t PixelBytes = L.BitmapFormat == 3 ? 1 : L.BitmapFormat == 4 ? 2 : 4;
-    const std::size_t TableBytes = L.BitmapFormat == 3 ? static_cast<std::size_t>(L.ColorCount) * (L.HasAlpha ? 4 : 3) : 0;
+    const std::size_t PixelBytes = L.BitmapFormat == bfColorMapped8 ? 1 : L.BitmapFormat == bfRGB15 ? 2 : 4;
+    const std::size_t TableBytes =
+        L.BitmapFormat == bfColorMapped8 ? static_cast<std::size_t>(L.ColorCount) * (L.HasAlpha ? 4 : 3) : 0;
     const std::size_t RowBytes = static_cast<std::size_t>(L.PaddedWidth) * PixelBytes;
     std::vector<std::uint8_t> Raw(TableBytes + RowBytes * static_cast<std::size_t>(H), 0);
     std::uint8_t* D = Raw.data();
-    if (L.BitmapFormat == 3) {
+    if (L.BitmapFormat == bfColorMapped8) {
         for (std::int32_t I = 0; I < L.ColorCount; ++I) {
             const TRGBQuad& Q = R.Palette[static_cast<std::size_t>(I)];
             *D++ = Q.Red;
@@ -250,18 +251,18 @@ std::vector<std::uint8_t> LayOutLossless(const TBMPReader& R, const TLosslessLay
         const std::uint8_t* Row = R.Row(Y);
         std::uint8_t* P = D;
         switch (L.BitmapFormat) {
-            case 3:
+            case bfColorMapped8:
                 if (R.BitCount() == 8) std::copy(Row, Row + W, P);
                 else
                     for (std::int32_t X = 0; X < W; ++X) P[X] = R.IndexAt(X, Y);
                 break;
-            case 4:
+            case bfRGB15:
                 for (std::int32_t X = 0; X < W; ++X, P += 2) {
                     P[0] = Row[2 * X + 1];
                     P[1] = Row[2 * X];
                 }
                 break;
-            case 5:
+            case bfRGB32:
                 for (std::int32_t X = 0; X < W; ++X, P += 4) {
                     const std::uint8_t* S = Row + 3 * X;
                     P[0] = 0xFF;
@@ -380,10 +381,10 @@ void TFlashImage::WriteToStream(TBitsEngine& BE) {
         if (HasAlpha) Tag = std::make_unique<TSWFDefineBitsLossless2>();
         else Tag = std::make_unique<TSWFDefineBitsLossless>();
         Tag->CharacterID = GetCharacterID();
-        Tag->BitmapFormat = BitmapFormat == 1 ? 5 : BitmapFormat;
+        Tag->BitmapFormat = BitmapFormat == bfARGB32 ? std::uint8_t{bfRGB32} : BitmapFormat;
         Tag->BitmapWidth = static_cast<std::uint16_t>(FWidth);
         Tag->BitmapHeight = static_cast<std::uint16_t>(FHeight);
-        if (BitmapFormat == 3) Tag->BitmapColorTableSize = static_cast<std::uint8_t>(ColorCount - 1);
+        if (BitmapFormat == bfColorMapped8) Tag->BitmapColorTableSize = static_cast<std::uint8_t>(ColorCount - 1);
         Tag->OnDataWrite = Writer;
         Tag->WriteToStream(BE);
     } else if (HasAlphaData()) {

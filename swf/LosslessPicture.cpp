@@ -77,11 +77,11 @@ private:
 
 std::size_t TLosslessPicture::RowBytes() const {
     const std::size_t W = static_cast<std::size_t>(std::max(Width, 0));
-    return BitmapFormat == 3 ? (W + 3) / 4 * 4 : W * 4;
+    return BitmapFormat == bfColorMapped8 ? (W + 3) / 4 * 4 : W * 4;
 }
 
 std::size_t TLosslessPicture::TableBytes() const {
-    return BitmapFormat == 3 ? static_cast<std::size_t>(ColorCount) * (HasAlpha ? 4 : 3) : 0;
+    return BitmapFormat == bfColorMapped8 ? static_cast<std::size_t>(ColorCount) * (HasAlpha ? 4 : 3) : 0;
 }
 
 TLosslessPicture LosslessFromARGB(std::int32_t Width, std::int32_t Height, const std::uint32_t* Pixels,
@@ -94,7 +94,7 @@ TLosslessPicture LosslessFromARGB(std::int32_t Width, std::int32_t Height, const
 
     // Colour-mapped when the colours fit: the indices first, the table in
     // front of them once its size is known.
-    P.BitmapFormat = 3;
+    P.BitmapFormat = bfColorMapped8;
     const std::size_t RowBytes = P.RowBytes();
     std::vector<std::uint8_t> Indices(RowBytes * H, 0);
     TColorIndex Index;
@@ -130,7 +130,7 @@ TLosslessPicture LosslessFromARGB(std::int32_t Width, std::int32_t Height, const
 
     // More colours: 32 bits a pixel, alpha first.
     Indices = {};
-    P.BitmapFormat = 5;
+    P.BitmapFormat = bfRGB32;
     P.ColorCount = 0;
     Alpha = false;
     for (std::size_t Y = 0; Y < H && !Alpha; ++Y)
@@ -162,7 +162,7 @@ TLosslessPicture LosslessFromIndices(std::int32_t Width, std::int32_t Height, co
     TLosslessPicture P;
     P.Width = Width;
     P.Height = Height;
-    P.BitmapFormat = 3;
+    P.BitmapFormat = bfColorMapped8;
     const std::size_t W = static_cast<std::size_t>(Width), H = static_cast<std::size_t>(Height);
     std::array<bool, 256> Used{};
     for (std::size_t Y = 0; Y < H; ++Y) {

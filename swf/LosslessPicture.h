@@ -8,15 +8,27 @@
 
 namespace anivert {
 
+// The formats of lossless bitmap data, as the lossless bitmap tags store
+// them, and the image object's own mark for 32 bits with alpha.
+enum TBitmapFormat : std::uint8_t {
+    // A colour table, then one index a pixel, rows padded to 4 bytes.
+    bfColorMapped8 = 3,
+    // 15 bits a pixel, rows padded to 4 bytes.
+    bfRGB15 = 4,
+    // 32 bits a pixel.
+    bfRGB32 = 5,
+    // 32 bits with alpha: an image object's format, written as bfRGB32.
+    bfARGB32 = 1,
+};
+
 struct TLosslessPicture {
     // The most colours a colour-mapped picture can have.
     static constexpr int MaxColors = 256;
 
     std::int32_t Width = 0;
     std::int32_t Height = 0;
-    // 3: colour-mapped, one byte a pixel, rows padded to 4 bytes; 5: 32
-    // bits a pixel.
-    std::uint8_t BitmapFormat = 5;
+    // bfColorMapped8 or bfRGB32.
+    std::uint8_t BitmapFormat = bfRGB32;
     // Colours with alpha (a DefineBitsLossless2); without it every pixel
     // is opaque (a DefineBitsLossless).
     bool HasAlpha = false;

@@ -163,7 +163,7 @@ void TSWFDefineBitsLossless::WriteTagBody(TBitsEngine& BE) {
     BE.WriteByte(BitmapFormat);
     BE.WriteWord(BitmapWidth);
     BE.WriteWord(BitmapHeight);
-    if (BitmapFormat == 3) BE.WriteByte(BitmapColorTableSize);
+    if (BitmapFormat == bfColorMapped8) BE.WriteByte(BitmapColorTableSize);
     WriteData(BE);
 }
 
@@ -173,7 +173,7 @@ void TSWFDefineBitsLossless::ReadFromStream(TBitsEngine& BE) {
     BitmapFormat = BE.ReadByte();
     BitmapWidth = BE.ReadWord();
     BitmapHeight = BE.ReadWord();
-    if (BitmapFormat == 3) BitmapColorTableSize = BE.ReadByte();
+    if (BitmapFormat == bfColorMapped8) BitmapColorTableSize = BE.ReadByte();
     SetOwnedData(ReadBlock(BE, End - BE.Stream.Position()));
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "LosslessPicture.h"
 #include "SWFTags.h"
 
 namespace anivert {

@@ -409,7 +409,7 @@ void DumpTagFields(std::ostream& Out, const TSWFObject& Tag, const std::string& 
     } else if (auto* T = dynamic_cast<const TSWFDefineBitsLossless*>(&Tag)) {
         Out << Indent << "id " << T->CharacterID << " format " << static_cast<int>(T->BitmapFormat) << " "
             << T->BitmapWidth << " x " << T->BitmapHeight;
-        if (T->BitmapFormat == 3) Out << " colours " << T->BitmapColorTableSize + 1;
+        if (T->BitmapFormat == bfColorMapped8) Out << " colours " << T->BitmapColorTableSize + 1;
         Out << (Tag.TagID == tagDefineBitsLossless2 ? " with alpha" : "") << ", zlib data " << T->DataSize << " bytes\n";
     } else if (auto* T = dynamic_cast<const TSWFDefineBitsJPEG3*>(&Tag)) {
         Out << Indent << "id " << T->CharacterID << " JPEG data " << T->DataSize << " bytes, alpha data "
