@@ -88,17 +88,10 @@ TfrmMain::~TfrmMain() {
 std::string TfrmMain::ProgramFolder() { return ExtractFilePath(Platform.ExecutablePath()); }
 
 std::string TfrmMain::GetDir(const std::string& Kind) {
-    if (Kind != "temp") return std::string();
-    std::string Dir = Platform.TempFolder();
-    if (Dir.size() > 255) Dir.resize(255);
-    while (!Dir.empty() && static_cast<unsigned char>(Dir.back()) <= ' ') Dir.pop_back();
-    return IncludeTrailingDelim(Dir);
+    return Kind == "temp" ? ConversionTempFolder(Platform) : std::string();
 }
 
-std::string TfrmMain::DefaultOutputFolder() {
-    const std::string Pictures = Platform.PicturesFolder();
-    return Platform.DirectoryExists(Pictures) ? Pictures : Platform.HomeFolder();
-}
+std::string TfrmMain::DefaultOutputFolder() { return anivert::DefaultOutputFolder(Platform); }
 
 void TfrmMain::CheckOutputFolder() {
     if (OutputFolder.empty() || !Platform.DirectoryExists(OutputFolder)) {
@@ -106,8 +99,7 @@ void TfrmMain::CheckOutputFolder() {
         JamPathLabel1.SetText(OutputFolder);
     }
     if (!Platform.DirectoryWritable(OutputFolder))
-        throw std::runtime_error("The output folder " + OutputFolder +
-                                 " cannot be written. Choose another one with \"Select folder...\".");
+        throw std::runtime_error(UnwritableFolderMessage(OutputFolder));
 }
 
 // ------------------------------------------------------------ start-up and settings
@@ -331,13 +323,6 @@ void TfrmMain::ShowHint(const std::string& Hint) {
 
 void TfrmMain::About1Click() { Platform.ShowAbout(); }
 
-namespace {
-
-// Thrown inside a folder run to end it at once (ESC pressed).
-struct TRunAborted {};
-
-}  // namespace
-
 void TfrmMain::FileLoop(const std::string& SubFolder, int& Converted, int& NotConverted) {
     const int Rows = LV1.RowCount();
     if (Jobs > 1 && Rows > 1) {
@@ -345,7 +330,7 @@ void TfrmMain::FileLoop(const std::string& SubFolder, int& Converted, int& NotCo
         // report come file by file as below.
         std::vector<TBatchFile> Files;
         for (int I = 0; I < Rows; ++I) Files.push_back({LV1.RowPath(I), SubFolder, OutputFolder});
-        if (Aborted) throw TRunAborted{};
+        if (Aborted) throw ERunAborted{};
         int Finished = 0;
         ConvertTogether(Files, TMsgResult::No, [this] { return !Aborted; },
                         [&](std::size_t I, bool Made, std::exception_ptr Error) {
@@ -361,11 +346,11 @@ void TfrmMain::FileLoop(const std::string& SubFolder, int& Converted, int& NotCo
                             ++(Made ? Converted : NotConverted);
                             ++Finished;
                         });
-        if (Finished < Rows) throw TRunAborted{};
+        if (Finished < Rows) throw ERunAborted{};
         return;
     }
     for (int I = 0; I < Rows; ++I) {
-        if (Aborted) throw TRunAborted{};
+        if (Aborted) throw ERunAborted{};
         RzB.SetPercent(static_cast<int>(std::nearbyint((I + 1) * 100.0 / LV1.RowCount())));
         const std::string Path = LV1.RowPath(I);
         try {
@@ -383,30 +368,6 @@ void TfrmMain::FileLoop(const std::string& SubFolder, int& Converted, int& NotCo
 void TfrmMain::NoteFailure(const std::string& Path, const std::string& Reason) {
     RunFailures.emplace_back(Path, Reason);
     Platform.ReportFailure(Path, Reason);
-}
-
-std::string FailureLines(const std::vector<std::pair<std::string, std::string>>& Failures, std::size_t Named) {
-    std::string S;
-    for (std::size_t I = 0; I < Failures.size() && I < Named; ++I)
-        S.append("\n").append(Failures[I].first).append(": ").append(Failures[I].second);
-    if (Failures.size() > Named) S.append("\n... and ").append(std::to_string(Failures.size() - Named)).append(" more.");
-    return S;
-}
-
-std::string RunSummary(int Converted, int NotConverted, int Subfolders, bool Aborted) {
-    if (Aborted) return "The converting process has been aborted by user.";
-    const int Total = Converted + NotConverted;
-    std::string S;
-    if (Converted == 0) S = Total == 0 ? "No files have been found." : "No files have been converted.";
-    else if (Converted == 1) S.append("1 file of ").append(std::to_string(Total)).append(" has been successfully converted.");
-    else
-        S.append(std::to_string(Converted))
-            .append(" files of ")
-            .append(std::to_string(Total))
-            .append(" have been successfully converted.");
-    if (Subfolders > 1) S.append(" ").append(std::to_string(Subfolders)).append(" subfolders have been processed.");
-    if (Subfolders == 1) S.append(" 1 subfolder has been processed.");
-    return S;
 }
 
 void TfrmMain::btnStartClick() {
@@ -437,51 +398,43 @@ void TfrmMain::btnStartClick() {
     LV1.Refresh();
     Platform.SetBusyCursor(true);
     RzP.SetText("Press ESC to abort  |  Processing: " + FTree.SelectedFolder());
+    // The folder's files are the list's rows, its sub-folders the tree's
+    // children, each selected while its files are converted.
+    const auto Visit = [&](const std::string& SubFolder) {
+        if (!SubFolder.empty()) {
+            FTree.SetSelectedFolder(Root + SubFolder);
+            LV1.Refresh();
+            RzP.SetText("Processing: " + FTree.SelectedFolder());
+        }
+        FileLoop(SubFolder, Converted, NotConverted);
+    };
+    const auto SubFolders = [&] {
+        std::vector<std::string> Names;
+        const TTreeNode Node = FTree.Selected();
+        FTree.Expand(Node);
+        TTreeNode Child = FTree.FirstChild(Node);
+        if (Child.empty()) return Names;
+        const std::string LastChildText = FTree.NodeText(FTree.LastChild(Node));
+        for (;;) {
+            Names.push_back(FTree.NodeText(Child));
+            if (Names.back() == LastChildText) break;
+            Child = FTree.NextSibling(Child);
+            if (Child.empty()) break;
+        }
+        return Names;
+    };
     try {
-        try {
-            FileLoop(std::string(), Converted, NotConverted);
-        } catch (const TRunAborted&) {
-            throw;
-        } catch (...) {
-            // An error in the folder itself ends the run with it; the
-            // window is put back as it was before the run.
-            RzB.SetPercent(0);
-            RzB.SetVisible(false);
-            RzP2.SetVisible(true);
-            RzP.SetText(std::string());
-            Platform.SetBusyCursor(false);
-            throw;
-        }
-        try {
-            const TTreeNode Node = FTree.Selected();
-            FTree.Expand(Node);
-            TTreeNode Child = FTree.FirstChild(Node);
-            if (!Child.empty()) {
-                const std::string LastChildText = FTree.NodeText(FTree.LastChild(Node));
-                auto Enter = [&](const TTreeNode& C) {
-                    FTree.SetSelectedFolder(Root + FTree.NodeText(C));
-                    LV1.Refresh();
-                    ++Subfolders;
-                    RzP.SetText("Processing: " + FTree.SelectedFolder());
-                    FileLoop(FTree.NodeText(C), Converted, NotConverted);
-                };
-                Enter(Child);
-                while (FTree.NodeText(Child) != LastChildText) {
-                    if (Aborted) throw TRunAborted{};
-                    Child = FTree.NextSibling(Child);
-                    if (Child.empty()) break;
-                    Enter(Child);
-                }
-            }
-        } catch (const TRunAborted&) {
-            throw;
-        } catch (const EStopNow&) {
-            throw;
-        } catch (...) {
-            // An error in the sub-folders ends that step only; the summary
-            // reports what was counted.
-        }
-    } catch (const TRunAborted&) {
+        Subfolders = WalkFolderRun(Visit, SubFolders, [this] { return !Aborted; });
+    } catch (const ERunAborted&) {
+    } catch (...) {
+        // An error in the folder itself ends the run with it; the window
+        // is put back as it was before the run.
+        RzB.SetPercent(0);
+        RzB.SetVisible(false);
+        RzP2.SetVisible(true);
+        RzP.SetText(std::string());
+        Platform.SetBusyCursor(false);
+        throw;
     }
     const std::string Selected = FTree.SelectedFolder();
     if (Selected != Root && IncludeTrailingDelim(Selected) != Root) {
@@ -503,139 +456,9 @@ void TfrmMain::btnStartClick() {
 
 // ------------------------------------------------------------ test page
 
-namespace {
-
-// A file name as a relative URL: bytes other than letters, digits and the
-// marks that mean nothing in a path are percent-encoded (UTF-8 names byte
-// by byte), so that the URL names the file whatever it holds.
-std::string UrlOf(const std::string& Name) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    std::string Url;
-    for (const char C : Name) {
-        const auto B = static_cast<unsigned char>(C);
-        if (std::isalnum(B) || std::strchr("-._~!$'()*+,;=@", C) != nullptr) {
-            Url += C;
-        } else {
-            Url += '%';
-            Url += Hex[B >> 4];
-            Url += Hex[B & 15];
-        }
-    }
-    return Url;
-}
-
-// A file name as HTML text in any character set: markup characters and
-// every character beyond ASCII as character references. Bytes that are
-// not UTF-8 become the replacement character.
-std::string HtmlText(const std::string& Name) {
-    std::string Text;
-    for (std::size_t I = 0; I < Name.size();) {
-        const auto B = static_cast<unsigned char>(Name[I]);
-        if (B < 0x80) {
-            switch (B) {
-                case '&': Text += "&amp;"; break;
-                case '<': Text += "&lt;"; break;
-                case '>': Text += "&gt;"; break;
-                case '"': Text += "&quot;"; break;
-                default: Text += static_cast<char>(B);
-            }
-            ++I;
-            continue;
-        }
-        // The length of the sequence and the bits of its first byte.
-        const std::size_t Length = B >= 0xF0 ? 4 : B >= 0xE0 ? 3 : B >= 0xC2 ? 2 : 0;
-        std::uint32_t Code = Length == 4 ? B & 0x07u : Length == 3 ? B & 0x0Fu : B & 0x1Fu;
-        bool Valid = Length != 0 && B < 0xF5 && I + Length <= Name.size();
-        for (std::size_t K = 1; Valid && K < Length; ++K) {
-            const auto Next = static_cast<unsigned char>(Name[I + K]);
-            Valid = (Next & 0xC0) == 0x80;
-            Code = (Code << 6) | (Next & 0x3Fu);
-        }
-        // Overlong forms, surrogates and values past Unicode are not text.
-        static constexpr std::uint32_t Least[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (Valid) Valid = Code >= Least[Length] && Code <= 0x10FFFF && (Code < 0xD800 || Code > 0xDFFF);
-        if (!Valid) {
-            Text += "&#65533;";
-            ++I;
-            continue;
-        }
-        Text += "&#" + std::to_string(Code) + ";";
-        I += Length;
-    }
-    return Text;
-}
-
-}  // namespace
-
-std::string BuildTestPage(const std::string& SwfName, const std::string& WidthText, const std::string& HeightText,
-                          const std::string& SizeText, bool Transparent) {
-    const std::string CRLF = "\r\n";
-    const std::string ParamLine = Transparent ? "    <param name=\"wmode\" value=\"transparent\">" + CRLF : "";
-    const std::string EmbedAttr = Transparent ? " wmode=\"transparent\"" : "";
-    std::string Page;
-    Page += "<html>" + CRLF;
-    Page += "<head>" + CRLF;
-    Page += "<title>Test page for %TT%</title>" + CRLF;
-    Page += "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">" + CRLF;
-    Page += "</head>" + CRLF;
-    Page += "<body bgcolor=\"%SS%\" text=\"#000000\">" + CRLF;
-    Page += "<p align=\"center\"><font size=\"6\" color=\"%NN%\">HTML Sample Page.</font></p>" + CRLF;
-    Page += "<font color=\"%NN%\">File: %TT%</font><BR>" + CRLF;
-    Page += CRLF;
-    Page += "<object classid=\"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000\" "
-            "codebase=\"http://download.macromedia.com/pub/shockwave/cabs/flash/swflash.cab#version=5,0,0,0\" "
-            "width=\"%WW%\" height=\"%HH%\">" +
-            CRLF;
-    Page += "    <param name=\"movie\" value=\"%FF%\">" + CRLF;
-    Page += "    <param name=\"quality\" value=\"high\">" + CRLF;
-    Page += ParamLine;
-    Page += "    <embed src=\"%FF%\" quality=\"high\"" + EmbedAttr +
-            " pluginspage=\"http://www.macromedia.com/shockwave/download/index.cgi?P1_Prod_Version=ShockwaveFlash\"" +
-            CRLF;
-    Page += "type=\"application/x-shockwave-flash\" width=\"%WW%\" height=\"%HH%\">" + CRLF;
-    Page += "    </embed>" + CRLF;
-    Page += "</object>" + CRLF;
-    Page += CRLF;
-    Page += "<BR>" + CRLF;
-    Page += "<font color=\"%NN%\">File size: " + SizeText + " bytes</font>" + CRLF;
-    Page += "</body>" + CRLF;
-    Page += "</html>";
-    // Every occurrence, letter case ignored, in this order; a value put in
-    // by an earlier replacement meets the later ones.
-    // The name goes in as a URL where the page loads the movie and as text
-    // where it shows it; a plain name is the same either way.
-    const std::pair<const char*, std::string> Places[] = {{"%WW%", WidthText},     {"%HH%", HeightText},
-                                                            {"%FF%", UrlOf(SwfName)}, {"%SS%", "#CCCCCC"},
-                                                            {"%NN%", "#000000"},    {"%TT%", HtmlText(SwfName)}};
-    for (const auto& [Key, Value] : Places) {
-        std::string Out;
-        std::size_t I = 0;
-        while (I < Page.size()) {
-            bool Match = I + 4 <= Page.size();
-            for (std::size_t K = 0; Match && K < 4; ++K)
-                Match = std::toupper(static_cast<unsigned char>(Page[I + K])) == static_cast<unsigned char>(Key[K]);
-            if (Match) {
-                Out += Value;
-                I += 4;
-            } else {
-                Out += Page[I++];
-            }
-        }
-        Page = std::move(Out);
-    }
-    return Page;
-}
-
 void TfrmMain::ShowHTML(const std::string& SwfPath, const std::string& WidthText, const std::string& HeightText,
                         bool Transparent) {
-    const std::string HtmlPath = ChangeFileExt(SwfPath, ".html");
-    const std::int64_t Size = Platform.FileSize(SwfPath);
-    const std::string Page = BuildTestPage(ExtractFileName(SwfPath), WidthText, HeightText,
-                                           std::to_string(Size < 0 ? 0 : Size), Transparent) +
-                             "\r\n";
-    TFileStream Out(HtmlPath, TFileMode::fmCreate);
-    Out.WriteBuffer(Page.data(), Page.size());
-    Out.Close();
+    const std::string HtmlPath = anivert::WriteTestPage(Platform, SwfPath, WidthText, HeightText, Transparent);
     Platform.ProcessMessages();
     Platform.OpenDocument(HtmlPath);
 }

@@ -15,6 +15,7 @@
 #include "Convert.h"
 #include "Platform.h"
 #include "Preview.h"
+#include "Runs.h"
 #include "Streams.h"
 #include "Types.h"
 
@@ -57,7 +58,7 @@ public:
     static constexpr const char* Title = "Anivert";
     static constexpr const char* MutexName = "Anivert";
     static constexpr const char* HelpFileName = "Anivert.hlp";
-    static constexpr const char* DefaultURL = "http://";
+    static constexpr const char* DefaultURL = NoLinkURL;
     // How a window user lifts the work budget.
     static constexpr const char* MaxPixelsRemedy = "\"Allow very large movies\" in the Options menu";
     // The window's design size (client 784 x 384 and its frame).
@@ -166,7 +167,6 @@ public:
     // Its steps. The movie's path in Folder (or its sub-folder, made when
     // needed); a missing Folder becomes the default one.
     std::string MoviePathFor(const std::string& GifPath, const std::string& SubFolder, std::string& Folder);
-    static std::string OverwriteQuestion(const std::string& OutPath);
     // The request of this form's choices.
     TConvertRequest RequestFor(const std::string& GifPath, const std::string& OutPath);
     // Converts, the platform seeing each frame: ProcessMessages while
@@ -225,14 +225,5 @@ private:
     TMainControls& Prepare();
     std::unique_ptr<TNamedMutex> FMutex;
 };
-
-// The text of the test page for a movie (lines joined by CR LF).
-std::string BuildTestPage(const std::string& SwfName, const std::string& WidthText, const std::string& HeightText,
-                          const std::string& SizeText, bool Transparent);
-// The summary of a folder run.
-std::string RunSummary(int Converted, int NotConverted, int Subfolders, bool Aborted);
-// The lines that name the files of a run that failed, and why: the first
-// Named of them, then how many more.
-std::string FailureLines(const std::vector<std::pair<std::string, std::string>>& Failures, std::size_t Named);
 
 }  // namespace anivert

@@ -37,20 +37,9 @@ std::string TfrmMain::LinkUrl() const {
 }
 
 std::string TfrmMain::MoviePathFor(const std::string& GifPath, const std::string& SubFolder, std::string& Folder) {
-    // 1-2. Where the movie goes.
+    // 1-2. Where the movie goes; 5. its path.
     if (Folder.empty() || !Platform.DirectoryExists(Folder)) Folder = DefaultOutputFolder();
-    std::string BaseFolder = IncludeTrailingDelim(Folder);
-    if (!SubFolder.empty()) {
-        const std::string Candidate = BaseFolder + SubFolder;
-        if (Platform.DirectoryExists(Candidate) || Platform.CreateDir(Candidate))
-            BaseFolder = IncludeTrailingDelim(Candidate);
-    }
-    // 5. The movie's path.
-    return BaseFolder + ChangeFileExt(ExtractFileName(GifPath), ".swf");
-}
-
-std::string TfrmMain::OverwriteQuestion(const std::string& OutPath) {
-    return "The file " + ExtractFileName(OutPath) + " already exists. Do you want to owerwrite it?";
+    return MoviePathIn(Platform, GifPath, SubFolder, Folder);
 }
 
 TConvertRequest TfrmMain::RequestFor(const std::string& GifPath, const std::string& OutPath) {
@@ -103,15 +92,14 @@ bool TfrmMain::ReportOutcome(const std::string& GifPath, const std::string& OutP
     if (!Failed) {
         if (!Result.SalvagedReason.empty()) Platform.ReportSalvaged(GifPath, Result.SalvagedReason);
         if (Dialogs) {
-            Platform.MessageBox("The file " + ExtractFileName(OutPath) + " has been successfully created.", Title,
-                                TMsgIcon::Information, TMsgButtons::OK);
+            Platform.MessageBox(MovieMadeMessage(OutPath), Title, TMsgIcon::Information, TMsgButtons::OK);
             if (WriteTestPage)
                 ShowHTML(OutPath, std::to_string(Result.Width), std::to_string(Result.Height), FirstFrameTransparent);
         }
     } else {
         const std::string Why = Result.Reason.empty() ? "the movie was not written" : Result.Reason;
         if (Dialogs)
-            Platform.MessageBox("There was an error while converting the file." +
+            Platform.MessageBox(ConversionFailedMessage +
                                     (MessagesGiveReasons ? "\n" + Why : std::string()),
                                 Title, TMsgIcon::Error, TMsgButtons::OK);
         NoteFailure(GifPath, Why);

@@ -1,8 +1,9 @@
 // anivert-cli: converts GIF files into movies from the command line, one by
 // one (single mode) or a folder with its first-level sub-folders (folder
-// mode), through the main window's logic without a window.
+// mode), with the conversion core; what it prints is what the window says.
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstdio>
@@ -16,7 +17,7 @@
 
 #include "AppInfo.h"
 #include "SystemPlatform.h"
-#include "untMain.h"
+#include "Runs.h"
 
 using namespace anivert;
 
@@ -93,51 +94,47 @@ void Usage(std::ostream& Out) {
            "usage; 130, 143 or 129 when stopped at once by Ctrl-C, SIGTERM or SIGHUP.\n";
 }
 
-// The services of a terminal: messages are printed, questions answered
-// without asking, Ctrl-C acts as the Escape key.
-class TCliPlatform : public TSystemPlatform {
+// The system's files and folders; a terminal has no dialogs (the run
+// prints what a window would show).
+class TTerminalPlatform : public TSystemPlatform {
 public:
-    TfrmMain* Form = nullptr;
-    bool Overwrite = true;
-    bool Quiet = false;
-
-    TMsgResult MessageBox(const std::string& Text, const std::string&, TMsgIcon Icon, TMsgButtons Buttons) override {
-        EndProgressLine();
-        if (Buttons == TMsgButtons::YesNo) {
-            if (!Quiet) std::cout << Text << (Overwrite ? " yes" : " no") << "\n";
-            return Overwrite ? TMsgResult::Yes : TMsgResult::No;
-        }
-        if (Icon == TMsgIcon::Error) std::cerr << Text << "\n";
-        else if (!Quiet) std::cout << Text << "\n";
+    TMsgResult MessageBox(const std::string&, const std::string&, TMsgIcon, TMsgButtons) override {
         return TMsgResult::OK;
     }
     void SetBusyCursor(bool) override {}
-    void CheckStop() override {
-        if (StopSignal) throw EStopNow{StopSignal};
-    }
-    void ProcessMessages() override {
-        CheckStop();
-        if (Interrupted && !FAbortSeen && Form) {
-            FAbortSeen = true;
-            Form->FormKeyPress(27);
-        }
-    }
-    void ReportFailure(const std::string& Path, const std::string& Reason) override {
-        EndProgressLine();
-        std::cerr << Path << ": " << Reason << "\n";
-    }
-    void ReportSalvaged(const std::string& Path, const std::string& Reason) override {
-        EndProgressLine();
-        std::cerr << Path << ": salvaged: " << Reason << "\n";
-    }
+    void ProcessMessages() override {}
     std::optional<std::string> BrowseForFolder(const std::string&) override { return std::nullopt; }
     void ShowHelp(const std::string&, int) override {}
-    void OpenDocument(const std::string& Path) override {
-        if (!Quiet) std::cout << "Test page: " << Path << "\n";
-    }
+    void OpenDocument(const std::string&) override {}
+};
 
-    void ProgressLine(const std::string& Line) {
-        if (Quiet || !isatty(STDOUT_FILENO)) return;
+// What a run prints: messages on stdout (none with -q), errors on stderr,
+// and on a terminal one line that shows a folder run's progress.
+class TConsole {
+public:
+    bool Quiet = false;
+
+    void Say(const std::string& Text) {
+        EndProgressLine();
+        if (!Quiet) std::cout << Text << "\n";
+    }
+    void Complain(const std::string& Text) {
+        EndProgressLine();
+        std::cerr << Text << "\n";
+    }
+    void Failed(const std::string& Path, const std::string& Reason) { Complain(Path + ": " + Reason); }
+    void Salvaged(const std::string& Path, const std::string& Reason) { Complain(Path + ": salvaged: " + Reason); }
+    // The progress bar and the status text of a folder run.
+    void Progress(int Percent, const std::string& Text) {
+        if (Quiet || Text.empty() || !isatty(STDOUT_FILENO)) return;
+        const int Filled = Percent / 5;
+        std::string Line("[");
+        Line.append(static_cast<std::size_t>(Filled), '#')
+            .append(static_cast<std::size_t>(20 - Filled), '.')
+            .append("] ")
+            .append(std::to_string(Percent))
+            .append("%  ")
+            .append(Text);
         std::cout << "\r" << Line << "\033[K" << std::flush;
         FOpenLine = true;
     }
@@ -147,124 +144,241 @@ public:
         FOpenLine = false;
     }
 
-    using TSystemPlatform::TSystemPlatform;
-
 private:
     bool FOpenLine = false;
-    bool FAbortSeen = false;
 };
 
-// The progress bar and status pane of a folder run, drawn on one terminal line.
-class TCliStatus : public TStatusPane {
-public:
-    explicit TCliStatus(TCliPlatform& P) : FPlatform(P) {}
-    void SetText(const std::string& Value) override {
-        TStatusPane::SetText(Value);
-        Draw();
-    }
-    void Draw();
-    int Percent = 0;
-    bool ShowBar = false;
-
-private:
-    TCliPlatform& FPlatform;
-};
-
-void TCliStatus::Draw() {
-    if (!ShowBar || Text().empty()) return;
-    const int Filled = Percent / 5;
-    std::string Line("[");
-    Line.append(static_cast<std::size_t>(Filled), '#')
-        .append(static_cast<std::size_t>(20 - Filled), '.')
-        .append("] ")
-        .append(std::to_string(Percent))
-        .append("%  ")
-        .append(Text());
-    FPlatform.ProgressLine(Line);
+// A request to stop at once (a second Ctrl-C, SIGTERM, SIGHUP) ends the
+// conversion after the frame being read or composed.
+void CheckStop() {
+    if (StopSignal) throw EStopNow{StopSignal};
 }
 
-class TCliProgress : public TProgressBar {
+class TStopObserver : public TConvertObserver {
 public:
-    explicit TCliProgress(TCliStatus& S) : FStatus(S) {}
-    void SetPercent(int Value) override {
-        TProgressBar::SetPercent(Value);
-        FStatus.Percent = Value;
-        FStatus.Draw();
-    }
-    void SetVisible(bool Value) override {
-        TProgressBar::SetVisible(Value);
-        FStatus.ShowBar = Value;
-    }
-
-private:
-    TCliStatus& FStatus;
+    void Progress(TStage, int, int) override { CheckStop(); }
 };
 
-// The run itself; EStopNow leaves it at once.
-int Convert(TfrmMain& Form, TCliPlatform& Platform, bool FolderMode, const std::string& Folder,
-            const std::string& Output, const std::string& Url, const std::vector<std::string>& Files,
-            TFileSystemFileList* Singles) {
-    if (FolderMode) {
-        if (!Platform.DirectoryExists(Folder)) {
-            std::cerr << "anivert-cli: the folder " << Folder << " does not exist\n";
-            return 2;
-        }
-        Form.RBSingle.SetChecked(false);
-        Form.RBFolder.SetChecked(true);
-        Form.RBSingleClick();
-        Form.OutputFolder = Output.empty() ? Folder : Output;
-        Form.FTree.SetSelectedFolder(Folder);
-        try {
-            Form.btnStartClick();
-        } catch (const std::exception& E) {
-            Platform.EndProgressLine();
-            std::cerr << E.what() << "\n";
-            return 1;
-        }
-        Platform.EndProgressLine();
-        if (StopSignal) throw EStopNow{StopSignal};
-        return Form.RunNotConverted == 0 ? 0 : 1;
-    }
+// What the command line asked for.
+struct TSettings {
+    std::string Output;
+    std::string Url;
+    bool TestPage = false;
+    bool Overwrite = true;
+    unsigned Jobs = 1;
+    TMovieOptions Options;
+};
 
-    int Failed = 0;
-    Form.EURL.SetText(Url.empty() ? TfrmMain::DefaultURL : Url);
-    // Without -o a movie goes beside its GIF.
-    auto OutputOf = [&Output](const std::string& File) {
-        const std::string Beside = ExtractFilePath(File);
-        return !Output.empty() ? Output : !Beside.empty() ? Beside : std::string(".");
+// A run of single files or of a folder: each file converted by the core,
+// several at a time with --jobs, and told in file order.
+class TCliRun {
+public:
+    TCliRun(TPlatform& APlatform, TConsole& AConsole, const TSettings& ASettings)
+        : Platform(APlatform), Console(AConsole), Settings(ASettings), TempFolder(ConversionTempFolder(APlatform)) {}
+
+    // Single files: each movie beside its GIF or in the output folder, an
+    // existing one replaced or kept as asked, the test page written when
+    // asked. Returns the number of files without a movie.
+    int ConvertSingles(const std::vector<std::string>& Files);
+    // Folder mode; returns the exit status.
+    int ConvertFolder(const std::string& Folder);
+
+private:
+    struct TPlan {
+        std::string Gif;
+        std::string Movie;
+        bool Asked = false;
+        bool Skipped = false;
+        // What the job raised (single files: the file fails, the run goes on).
+        std::string Raised;
     };
-    if (Form.Jobs > 1 && Files.size() > 1) {
-        std::vector<TfrmMain::TBatchFile> Batch;
-        for (const std::string& File : Files) Batch.push_back({File, std::string(), OutputOf(File)});
-        Form.ConvertTogether(Batch, Platform.Overwrite ? TMsgResult::Yes : TMsgResult::No,
-                             [] { return !Interrupted; },
-                             [&](std::size_t I, bool Made, std::exception_ptr Error) {
-                                 if (Error) {
-                                     try {
-                                         std::rethrow_exception(Error);
-                                     } catch (const std::exception& E) {
-                                         Platform.ReportFailure(Files[I], E.what());
-                                     }
-                                 }
-                                 if (!Made) ++Failed;
-                             });
-        if (StopSignal) throw EStopNow{StopSignal};
-        return Failed == 0 && !Interrupted ? 0 : 1;
+    struct TTally {
+        int Converted = 0;
+        int NotConverted = 0;
+        std::size_t Told = 0;
+    };
+    // Converts Files (of the sub-folder SubFolder in a folder run); the
+    // tally of what they gave.
+    TTally Convert(const std::vector<std::string>& Files, const std::string& SubFolder, bool Single);
+    TPlan PlanOf(const std::string& Gif, const std::string& SubFolder, bool Single);
+    // What the user is told of a file's outcome; true when the movie exists.
+    bool Tell(const TPlan& Plan, const TConvertResult& Result, bool Single);
+    TConvertResult RunOne(const TPlan& Plan) const;
+
+    TPlatform& Platform;
+    TConsole& Console;
+    const TSettings& Settings;
+    const std::string TempFolder;
+    // Folder mode: where the movies go, and the progress shown.
+    std::string RunOutput;
+    std::string StatusText;
+    int Percent = 0;
+};
+
+TCliRun::TPlan TCliRun::PlanOf(const std::string& Gif, const std::string& SubFolder, bool Single) {
+    TPlan Plan;
+    Plan.Gif = Gif;
+    // Without -o a single file's movie goes beside its GIF; a folder that
+    // is not there gives way to the default one.
+    std::string Folder = RunOutput;
+    if (Single) {
+        const std::string Beside = ExtractFilePath(Gif);
+        Folder = !Settings.Output.empty() ? Settings.Output : !Beside.empty() ? Beside : std::string(".");
     }
-    for (const std::string& File : Files) {
-        if (StopSignal) throw EStopNow{StopSignal};
-        if (Interrupted) break;
-        Singles->SetRows({File});
-        Form.OutputFolder = OutputOf(File);
-        try {
-            if (!Form.ConvertNow(File, std::string())) ++Failed;
-        } catch (const std::exception& E) {
-            Platform.ReportFailure(File, E.what());
-            ++Failed;
+    if (Folder.empty() || !Platform.DirectoryExists(Folder)) Folder = DefaultOutputFolder(Platform);
+    Plan.Movie = MoviePathIn(Platform, Gif, SubFolder, Folder);
+    Plan.Asked = Single && Platform.FileExists(Plan.Movie);
+    Plan.Skipped = Plan.Asked && !Settings.Overwrite;
+    return Plan;
+}
+
+TConvertResult TCliRun::RunOne(const TPlan& Plan) const {
+    TStopObserver Observer;
+    TConvertRequest Request;
+    Request.InputPath = Plan.Gif;
+    Request.OutputPath = Plan.Movie;
+    Request.Options = Settings.Options;
+    Request.Url = Settings.Url == NoLinkURL ? std::string() : Settings.Url;
+    Request.TempFolder = TempFolder;
+    Request.Observer = &Observer;
+    return ConvertGif(Request);
+}
+
+bool TCliRun::Tell(const TPlan& Plan, const TConvertResult& Result, bool Single) {
+    const bool Made = Result.Converted && Platform.FileExists(Plan.Movie);
+    if (Made) {
+        if (!Result.SalvagedReason.empty()) Console.Salvaged(Plan.Gif, Result.SalvagedReason);
+        if (Single) {
+            Console.Say(MovieMadeMessage(Plan.Movie));
+            if (Settings.TestPage) {
+                const std::string Page = WriteTestPage(Platform, Plan.Movie, std::to_string(Result.Width),
+                                                       std::to_string(Result.Height), Result.FirstFrameTransparent);
+                CheckStop();
+                Console.Say("Test page: " + Page);
+            }
         }
+    } else {
+        if (Single) Console.Complain(ConversionFailedMessage);
+        Console.Failed(Plan.Gif, Result.Reason.empty() ? "the movie was not written" : Result.Reason);
     }
-    if (StopSignal) throw EStopNow{StopSignal};
-    return Failed == 0 && !Interrupted ? 0 : 1;
+    return Made;
+}
+
+TCliRun::TTally TCliRun::Convert(const std::vector<std::string>& Files, const std::string& SubFolder, bool Single) {
+    TTally Tally;
+    const std::size_t N = Files.size();
+    // One after the other, each file's question comes before its work and
+    // the progress moves as it starts; with jobs, as each is told.
+    const bool Inline = JobsRunInline(N, Settings.Jobs);
+    std::vector<TPlan> Plans(N);
+    const auto Question = [&](const TPlan& P) {
+        if (P.Asked) Console.Say(OverwriteQuestion(P.Movie) + (Settings.Overwrite ? " yes" : " no"));
+    };
+    const auto ShowProgress = [&](std::size_t I) {
+        if (Single) return;
+        Percent = static_cast<int>(std::nearbyint(double(I + 1) * 100.0 / double(N)));
+        Console.Progress(Percent, StatusText);
+    };
+    RunJobs(
+        N, Settings.Jobs, [&](std::size_t I) { return GifFileWork(Files[I]); },
+        [&](std::size_t I) {
+            Plans[I] = PlanOf(Files[I], SubFolder, Single);
+            if (Inline) {
+                ShowProgress(I);
+                Question(Plans[I]);
+            }
+        },
+        [&](std::size_t I) {
+            const TPlan& P = Plans[I];
+            if (P.Skipped) return TConvertResult{};
+            if (!Single) return RunOne(P);
+            try {
+                return RunOne(P);
+            } catch (const std::exception& E) {
+                Plans[I].Raised = E.what();
+                return TConvertResult{};
+            }
+        },
+        [&] {
+            CheckStop();
+            return !Interrupted;
+        },
+        [&](std::size_t I, TJobOutcome& Outcome) {
+            const TPlan& P = Plans[I];
+            if (!Inline) Question(P);
+            bool Made = false;
+            if (Outcome.Error) {
+                // A folder run ends with an error of its files (or the
+                // sub-folders' steps do), the file named first.
+                try {
+                    std::rethrow_exception(Outcome.Error);
+                } catch (const std::exception& E) {
+                    Console.Failed(P.Gif, E.what());
+                    throw;
+                }
+            } else if (!P.Raised.empty()) {
+                Console.Failed(P.Gif, P.Raised);
+            } else if (!P.Skipped) {
+                try {
+                    Made = Tell(P, Outcome.Result, Single);
+                } catch (const std::exception& E) {
+                    Console.Failed(P.Gif, E.what());
+                    Made = false;
+                }
+            }
+            ++(Made ? Tally.Converted : Tally.NotConverted);
+            ++Tally.Told;
+            if (!Inline) ShowProgress(I);
+        });
+    return Tally;
+}
+
+int TCliRun::ConvertSingles(const std::vector<std::string>& Files) { return Convert(Files, std::string(), true).NotConverted; }
+
+int TCliRun::ConvertFolder(const std::string& Folder) {
+    if (!Platform.DirectoryExists(Folder)) {
+        std::cerr << "anivert-cli: the folder " << Folder << " does not exist\n";
+        return 2;
+    }
+    // Nothing starts while the movies would have nowhere to go.
+    RunOutput = Settings.Output.empty() ? Folder : Settings.Output;
+    if (!Platform.DirectoryExists(RunOutput)) RunOutput = DefaultOutputFolder(Platform);
+    if (!Platform.DirectoryWritable(RunOutput)) {
+        Console.Complain(UnwritableFolderMessage(RunOutput));
+        return 1;
+    }
+    const std::string Shown = ExcludeTrailingDelim(Folder);
+    const std::string Root = IncludeTrailingDelim(Shown);
+    int Converted = 0, NotConverted = 0, Subfolders = 0;
+    bool Aborted = false;
+    StatusText = "Press ESC to abort  |  Processing: " + Shown;
+    Console.Progress(Percent, StatusText);
+    const auto Visit = [&](const std::string& SubFolder) {
+        const std::string Here = SubFolder.empty() ? Shown : Root + SubFolder;
+        if (!SubFolder.empty()) {
+            StatusText = "Processing: " + Here;
+            Console.Progress(Percent, StatusText);
+        }
+        std::vector<std::string> Files;
+        if (!Here.empty())
+            for (const std::string& Name : ListGifFiles(Here)) Files.push_back(IncludeTrailingDelim(Here) + Name);
+        const TTally Tally = Convert(Files, SubFolder, false);
+        Converted += Tally.Converted;
+        NotConverted += Tally.NotConverted;
+        if (Tally.Told < Files.size()) throw ERunAborted{};
+    };
+    try {
+        Subfolders = WalkFolderRun(Visit, [&] { return ListSubFolders(Shown); }, [] { return !Interrupted; });
+    } catch (const ERunAborted&) {
+        Aborted = true;
+    } catch (const std::exception& E) {
+        Console.Complain(E.what());
+        return 1;
+    }
+    Console.Say(RunSummary(Converted, NotConverted, Subfolders, Aborted));
+    CheckStop();
+    // A run stopped before its last file did not convert every file.
+    return NotConverted == 0 && !Aborted ? 0 : 1;
 }
 
 }  // namespace
@@ -357,34 +471,31 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    TCliPlatform Platform;
-    Platform.Overwrite = Overwrite;
-    Platform.Quiet = Quiet;
+    TTerminalPlatform Platform;
+    TConsole Console;
+    Console.Quiet = Quiet;
     if (!Output.empty() && !Platform.DirectoryExists(Output)) {
         std::cerr << "anivert-cli: the output folder " << Output << " does not exist\n";
         return 2;
     }
-    TMainControls Controls;
-    auto Status = std::make_unique<TCliStatus>(Platform);
-    Controls.RzB = std::make_unique<TCliProgress>(*Status);
-    Controls.RzP = std::move(Status);
-    auto List = std::make_unique<TFileSystemFileList>(nullptr);
-    TFileSystemFileList* Singles = FolderMode ? nullptr : List.get();
-    if (!FolderMode) Controls.LV1 = std::move(List);
-    TfrmMain Form(Platform, std::move(Controls));
-    Platform.Form = &Form;
-    Form.WriteTestPage = TestPage;
-    Form.Options = Options;
-    Form.Jobs = Jobs;
-    // Each failure is printed as it comes, with its reason.
-    Form.MessagesGiveReasons = false;
+    TSettings Settings;
+    Settings.Output = Output;
+    Settings.Url = Url;
+    Settings.TestPage = TestPage;
+    Settings.Overwrite = Overwrite;
+    Settings.Jobs = Jobs;
+    Settings.Options = Options;
+    TCliRun Run(Platform, Console, Settings);
     CatchSignals();
     // Stopped at once: what the file being converted made is gone; the
     // status tells which signal.
     try {
-        return Convert(Form, Platform, FolderMode, Folder, Output, Url, Files, Singles);
+        if (FolderMode) return Run.ConvertFolder(Folder);
+        const int Failed = Run.ConvertSingles(Files);
+        CheckStop();
+        return Failed == 0 && !Interrupted ? 0 : 1;
     } catch (const EStopNow& Stop) {
-        Platform.EndProgressLine();
+        Console.EndProgressLine();
         std::cerr << "anivert-cli: stopped\n";
         return 128 + Stop.Signal;
     }

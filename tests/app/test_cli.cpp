@@ -150,6 +150,17 @@ TEST(Cli, BoundedWorkAndStopNow) {
         EXPECT_EQ(ReadFileBytes(D.File("out/long.swf")), (Bytes{1, 2, 3}));
         EXPECT_EQ(std::distance(fs::directory_iterator(D.File("out")), fs::directory_iterator()), 1);
     }
+    // Ctrl-C once ends a folder run before its next file: the summary says
+    // so, and the status tells that not every file was converted.
+    fs::create_directories(D.File("run"));
+    fs::create_directories(D.File("ran"));
+    for (const char* Name : {"run/a.gif", "run/b.gif"}) fs::copy_file(D.File("long.gif"), D.File(Name));
+    const std::string Script = "{ " + Cli() + " --jobs 1 --folder " + D.File("run") + " -o " + D.File("ran") +
+                               " & p=$!; sleep 1; kill -INT $p; wait $p; echo status $?; }";
+    EXPECT_EQ(RunCommand(Script, &Out), 0);
+    EXPECT_NE(Out.find("The converting process has been aborted by user.\nstatus 1"), std::string::npos) << Out;
+    EXPECT_TRUE(fs::exists(D.File("ran/a.swf")));
+    EXPECT_FALSE(fs::exists(D.File("ran/b.swf")));
 }
 
 // --loop gif: a GIF without a loop extension stops on its last frame, a
