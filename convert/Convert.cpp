@@ -104,6 +104,12 @@ void AddMovieLink(TFlashMovie& Movie, const std::string& Url, int Width, int Hei
     Movie.PlaceObject(Button, static_cast<std::uint16_t>(2 * FrameCount));
 }
 
+std::int64_t TMovieOptions::PixelBudget(std::int64_t GifBytes) const {
+    if (MaxPixelsPerByte <= 0 || GifBytes <= 0) return MaxPixels;
+    if (GifBytes > UnlimitedPixels / MaxPixelsPerByte) return UnlimitedPixels;
+    return std::max(MaxPixels, GifBytes * MaxPixelsPerByte);
+}
+
 TConvertResult ConvertGif(const TConvertRequest& Request) {
     const TMovieOptions& Options = Request.Options;
     TConvertObserver* Observer = Request.Observer;
@@ -139,6 +145,13 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
     };
     std::string& Reason = Result.Reason;
     std::error_code Ec;
+    // The work the movie may ask for grows with the GIF's size.
+    std::int64_t GifBytes = static_cast<std::int64_t>(Request.InputBytes.size());
+    if (!Request.InputPath.empty()) {
+        const auto Size = fs::file_size(Request.InputPath, Ec);
+        GifBytes = Ec ? 0 : static_cast<std::int64_t>(Size);
+    }
+    const std::int64_t Budget = Options.PixelBudget(GifBytes);
     if (!Request.InputPath.empty() && !fs::is_regular_file(Request.InputPath, Ec)) {
         Reason = "no such file";
     } else {
@@ -162,7 +175,7 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
         for (const std::string& W : Warnings) Observer->Warning(W);
     // The work the movie asks for is known before it is done.
     if (Reason.empty())
-        Reason = TFrameComposition::Refusal(Gif, Options.Compact, Options.MaxPixels, Options.MaxPixelsRemedy);
+        Reason = TFrameComposition::Refusal(Gif, Options.Compact, Budget, Options.MaxPixelsRemedy);
     if (!Reason.empty()) return Result;
 
     // One map for all frames, when that loses no colour: frames with more
@@ -195,13 +208,14 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
     try {
         TFrameComposition Composition(Gif, TrialGif, Surface, Movie, Job.Number, RedOf(Background),
                                       GreenOf(Background), BlueOf(Background), Temp, Options.Compact);
-        Composition.MaxPixels = Options.MaxPixels;
+        Composition.MaxPixels = Budget;
         Composition.BudgetRemedy = Options.MaxPixelsRemedy;
         Composition.OnFrame = [Observer](int K, int N) {
             if (Observer) Observer->Progress(TConvertObserver::TStage::Composing, K, N);
         };
         Composition.Run();
         Result.FirstFrameTransparent = Composition.FirstFrameTransparent;
+        Result.Pixels = Composition.PixelsWritten;
     } catch (const EWorkBudget& E) {
         Reason = E.what();
         return Result;

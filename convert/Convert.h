@@ -18,9 +18,12 @@ class TFlashMovie;
 // default one.
 struct TMovieOptions {
     // The pixels of pictures a movie may take unless the user allows more:
-    // far above any real GIF's (the largest write about 10^8), low enough
-    // that no small file can ask for hours of work or gigabytes.
+    // the larger of a floor far above any short GIF's (the largest write
+    // about 10^8) and a number per byte of the GIF far above any real GIF's,
+    // so that a long recording converts while a small file asking for
+    // hours of work or gigabytes (a decompression bomb) is refused.
     static constexpr std::int64_t DefaultMaxPixels = 500'000'000;
+    static constexpr std::int64_t DefaultMaxPixelsPerByte = 4'000;
     // Very large movies allowed: only the decoder's own limits hold.
     static constexpr std::int64_t UnlimitedPixels = std::numeric_limits<std::int64_t>::max();
 
@@ -31,8 +34,12 @@ struct TMovieOptions {
     // the frames up to the fault, what was not decoded transparent.
     bool Salvage = false;
     std::int64_t MaxPixels = DefaultMaxPixels;
-    // How the user lifts MaxPixels, named when a movie is refused.
+    // 0 when MaxPixels alone is the budget (a budget the user chose).
+    std::int64_t MaxPixelsPerByte = DefaultMaxPixelsPerByte;
+    // How the user lifts the budget, named when a movie is refused.
     std::string MaxPixelsRemedy = "a larger MaxPixels";
+    // The pixels of pictures the movie of a GIF of GifBytes bytes may take.
+    std::int64_t PixelBudget(std::int64_t GifBytes) const;
     // Plays as often as the GIF says, then stops on the last frame.
     bool LoopAsGif = false;
 };
@@ -83,6 +90,8 @@ struct TConvertResult {
     int Height = 0;
     int FrameCount = 0;
     bool FirstFrameTransparent = false;
+    // The pixels of the movie's pictures.
+    std::int64_t Pixels = 0;
     // The movie when no output path was given.
     std::vector<std::uint8_t> Movie;
 };

@@ -397,8 +397,10 @@ void TFrameComposition::Run() {
     // The optimiser may change bounds and disposals: check again.
     if (!Flattened && !LayeredCanDispose(Gif)) Flattened = true;
     // The pictures of the default movie are known before they are made.
-    if (!Compact && PlannedPixels(Gif, Flattened) > MaxPixels)
-        throw EWorkBudget(BudgetMessage(PlannedPixels(Gif, Flattened), MaxPixels, BudgetRemedy));
+    if (!Compact) {
+        PixelsWritten = PlannedPixels(Gif, Flattened);
+        if (PixelsWritten > MaxPixels) throw EWorkBudget(BudgetMessage(PixelsWritten, MaxPixels, BudgetRemedy));
+    }
     if (Flattened) Compact ? RunCompactFlattened() : RunFlattened();
     else RunLayered();
 }

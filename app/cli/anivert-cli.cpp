@@ -45,6 +45,9 @@ void CatchSignals() {
 // too, which leaves cores idle while a file is read and composed).
 unsigned DefaultJobs() { return std::clamp(std::thread::hardware_concurrency(), 1u, 8u); }
 
+static_assert(TMovieOptions::DefaultMaxPixels == 500'000'000 && TMovieOptions::DefaultMaxPixelsPerByte == 4'000,
+              "the usage text names the default budget");
+
 void Usage(std::ostream& Out) {
     Out << "Usage: anivert-cli [options] FILE.gif...\n"
            "   or: anivert-cli --folder DIR [options]\n"
@@ -82,8 +85,9 @@ void Usage(std::ostream& Out) {
            "                     8); the movies and what is printed are those of one file\n"
            "                     after the other\n"
            "      --max-pixels N make no movie whose pictures take more than N pixels\n"
-           "                     (default 500000000: far above any real GIF's, low enough\n"
-           "                     that no small file asks for hours of work)\n"
+           "                     (default 500000000, or 4000 per byte of a larger GIF:\n"
+           "                     far above any real GIF's, low enough that no small\n"
+           "                     file asks for hours of work)\n"
            "  -q, --quiet        print errors only (each failed file as PATH: reason)\n"
            "  -h, --help         this text\n"
            "      --version      the program's version\n"
@@ -448,6 +452,7 @@ int main(int argc, char** argv) {
                 return 2;
             }
             Options.MaxPixels = N;
+            Options.MaxPixelsPerByte = 0;
         } else if (A == "--loop") {
             auto V = Value("--loop");
             if (!V) return 2;

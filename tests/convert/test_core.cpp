@@ -109,6 +109,45 @@ TEST(ConvertCore, ReasonsAndStopping) {
     }
 }
 
+// The work budget: the larger of the floor and a number of pixels per byte
+// of the GIF, unless the caller sets the budget alone; refused before the
+// work, with the figures.
+TEST(ConvertCore, TheBudgetGrowsWithTheGif) {
+    const Bytes Gif = ReadFileBytes(Sample);
+    const auto GifBytes = static_cast<std::int64_t>(Gif.size());
+    for (const bool Compact : {false, true}) {
+        SCOPED_TRACE(Compact);
+        TConvertRequest R;
+        R.InputBytes = Gif;
+        R.Options.Compact = Compact;
+        R.Options.MaxPixels = TMovieOptions::UnlimitedPixels;
+        const std::int64_t Pixels = ConvertGif(R).Pixels;
+        ASSERT_GT(Pixels, 80 * 60);
+        // A floor below the movie's pixels: the GIF's size carries it.
+        R.Options.MaxPixels = 1000;
+        R.Options.MaxPixelsPerByte = (Pixels + GifBytes - 1) / GifBytes;
+        EXPECT_EQ(R.Options.PixelBudget(GifBytes), R.Options.MaxPixelsPerByte * GifBytes);
+        const TConvertResult Within = ConvertGif(R);
+        EXPECT_TRUE(Within.Converted) << Within.Reason;
+        EXPECT_EQ(Within.Pixels, Pixels);
+        R.Options.MaxPixelsPerByte = Pixels / GifBytes - 1;
+        const TConvertResult Beyond = ConvertGif(R);
+        EXPECT_FALSE(Beyond.Converted);
+        EXPECT_NE(Beyond.Reason.find("more than the " + std::to_string(R.Options.MaxPixelsPerByte * GifBytes) + " a movie may take"),
+                  std::string::npos) << Beyond.Reason;
+        // The budget alone.
+        R.Options.MaxPixelsPerByte = 0;
+        EXPECT_EQ(R.Options.PixelBudget(GifBytes), 1000);
+        EXPECT_FALSE(ConvertGif(R).Converted);
+    }
+    // The default: the floor for small files, the ratio for large ones,
+    // no overflow for any.
+    const TMovieOptions Default;
+    EXPECT_EQ(Default.PixelBudget(2300), TMovieOptions::DefaultMaxPixels);
+    EXPECT_EQ(Default.PixelBudget(26'000'000), 26'000'000 * TMovieOptions::DefaultMaxPixelsPerByte);
+    EXPECT_EQ(Default.PixelBudget(std::numeric_limits<std::int64_t>::max() / 2), TMovieOptions::UnlimitedPixels);
+}
+
 // Calls at once in one process, sharing a temporary folder, never meet.
 TEST(ConvertCore, ManyCallsAtOnce) {
     TempDir D;
