@@ -123,6 +123,9 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
     // core, the decoding of the frames included.
     if (Options.Compact) Gif.DecodeThreads = std::max(1u, std::thread::hardware_concurrency());
     Gif.Salvage = Options.Salvage;
+    // Compact movies take a frame at a time: a long GIF is held a few
+    // frames at a time (the code streams wait, compressed).
+    Gif.DecodeOnDemand = Options.Compact && !Options.Salvage;
     // The observer hears of each frame of a long load, and may stop it:
     // what it raises is raised again, not taken for a damaged file.
     std::exception_ptr Raised;
@@ -170,9 +173,17 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
         if (Reason.empty() && Gif.Salvage && !Gif.SalvagedReason.empty() && Gif.Images.Count() == 0)
             Reason = Gif.SalvagedReason;
     }
-    Gif.OnDecodeWarning = nullptr;
-    if (Observer)
-        for (const std::string& W : Warnings) Observer->Warning(W);
+    // Frames decoded on demand warn while they are composed.
+    auto TellWarnings = [&] {
+        std::vector<std::string> Told;
+        {
+            const std::lock_guard<std::mutex> Hold(WarningsLock);
+            Told.swap(Warnings);
+        }
+        if (Observer)
+            for (const std::string& W : Told) Observer->Warning(W);
+    };
+    TellWarnings();
     // The work the movie asks for is known before it is done.
     if (Reason.empty())
         Reason = TFrameComposition::Refusal(Gif, Options.Compact, Budget, Options.MaxPixelsRemedy);
@@ -214,9 +225,18 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
             if (Observer) Observer->Progress(TConvertObserver::TStage::Composing, K, N);
         };
         Composition.Run();
+        // What the file reported after the last frame composed.
+        if (Gif.DecodeOnDemand) Gif.DecodeFrames(0, Gif.Images.Count());
         Result.FirstFrameTransparent = Composition.FirstFrameTransparent;
         Result.Pixels = Composition.PixelsWritten;
+        TellWarnings();
     } catch (const EWorkBudget& E) {
+        Reason = E.what();
+        return Result;
+    } catch (const GIFException& E) {
+        // A frame decoded on demand that does not decode: the load would
+        // have failed with it.
+        if (!Gif.DecodeOnDemand) throw;
         Reason = E.what();
         return Result;
     }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 
 #include "FlashObjects.h"
@@ -42,6 +43,25 @@ TRect Union(const TRect& A, const TRect& B) {
 bool Inside(const TRect& Inner, const TRect& Outer) {
     return Inner.Left >= Outer.Left && Inner.Top >= Outer.Top && Inner.Right <= Outer.Right && Inner.Bottom <= Outer.Bottom;
 }
+
+// A frame's pixels while it is composed: a GIF decoded on demand decodes
+// it (with the next few frames, together) and lets go of it afterwards.
+class TFramePixels {
+public:
+    TFramePixels(TGIFImage& AGif, int AK) : Gif(AGif), K(AK) {
+        if (Gif.DecodeOnDemand && Gif.Images[K].DecodePending())
+            Gif.DecodeFrames(K, static_cast<int>(std::max(4u, 2 * Gif.DecodeThreads)));
+    }
+    ~TFramePixels() {
+        if (Gif.DecodeOnDemand) Gif.ReleaseFrame(K);
+    }
+    TFramePixels(const TFramePixels&) = delete;
+    TFramePixels& operator=(const TFramePixels&) = delete;
+
+private:
+    TGIFImage& Gif;
+    int K;
+};
 
 // The frame's colours as opaque 0xAARRGGBB values, by index. Indices past
 // the map show black, as browsers show them.
@@ -497,6 +517,7 @@ void TFrameComposition::RunLayered() {
     for (int K = 0; K < N; ++K) {
         TGIFSubImage& F = Gif.Images[K];
         if (F.Empty()) continue;
+        const TFramePixels Hold(Gif, K);
         TFlashShape* Shape = nullptr;
         if (Compact) {
             Shape = AddFramePicture(F);
@@ -565,10 +586,12 @@ TFlashShape* TFrameComposition::AddFramePicture(TGIFSubImage& Frame) {
     std::array<std::uint32_t, 256> Colours = ColourTable(Frame);
     if (IsTransparent(Frame))
         Colours[Frame.GraphicControlExtension->TransparentColorIndex()] = 0;
+    // The packing gets its own copy of the indices: the frame's go once
+    // it is composed.
     const int W = Frame.Width(), H = Frame.Height();
-    const std::uint8_t* Pixels = Frame.PixelData.data();
+    auto Pixels = std::make_shared<const std::vector<std::uint8_t>>(Frame.PixelData);
     return AddPicture(W, H, [W, H, Pixels, Colours] {
-        return LosslessFromIndices(W, H, Pixels, static_cast<std::size_t>(W), Colours.data(), 256);
+        return LosslessFromIndices(W, H, Pixels->data(), static_cast<std::size_t>(W), Colours.data(), 256);
     });
 }
 
@@ -704,6 +727,7 @@ void TFrameComposition::RunCompactFlattened() {
     for (int K = 0; K < N; ++K) {
         TGIFSubImage& F = Gif.Images[K];
         if (F.Empty()) continue;
+        const TFramePixels Hold(Gif, K);
         FrameStep(K);
         // Only the previous frame's disposal and this frame's painting
         // change pixels: the union of their rectangles.

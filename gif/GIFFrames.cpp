@@ -52,6 +52,7 @@ void TGIFSubImage::CopyFrom(const TGIFSubImage& Source) {
 
 void TGIFSubImage::LoadFromStream(TStream& Stream) {
     Clear();
+    FOnDemand = false;
     FHasBounds = FNoSize = false;
     DecodedPixels = 0;
     ClearsCanvas = false;
@@ -84,7 +85,8 @@ void TGIFSubImage::LoadFromStream(TStream& Stream) {
     if (PackedFields & 0x80) ColorTable.LoadFromStream(Stream, 2 << (PackedFields & 7));
     if (FImage && FImage->FDeferred) {
         // The image decodes its frames together once they are read.
-        GIFReadCodes(*this, Stream, FPendingCodes);
+        FOnDemand = FImage->DecodeOnDemand;
+        GIFReadCodes(*this, Stream, FPendingCodes, !FOnDemand);
         FDecodePending = true;
         return;
     }

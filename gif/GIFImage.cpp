@@ -552,65 +552,113 @@ void TGIFImage::KeepFailedFrame(std::unique_ptr<TGIFSubImage> Frame) {
     if (FDeferred) FDeferred->Failed = std::move(Frame);
 }
 
+TGIFImage::TDecoded TGIFImage::DecodeTogether(const std::vector<int>& Waiting) {
+    // Frames read on demand get their pixels here, on this thread.
+    for (int K : Waiting)
+        if (Images[K].FOnDemand && Images[K].PixelData.empty()) GIFAllocatePixels(Images[K]);
+    TDecoded D;
+    D.Warnings.resize(Waiting.size());
+    D.Errors.resize(Waiting.size());
+    std::atomic<std::size_t> Next{0};
+    auto Work = [&] {
+        for (std::size_t W = Next++; W < Waiting.size(); W = Next++) {
+            TGIFSubImage& F = Images[Waiting[W]];
+            try {
+                GIFDecompressCodes(F, std::move(F.FPendingCodes), D.Warnings[W]);
+            } catch (...) {
+                D.Errors[W] = std::current_exception();
+            }
+        }
+    };
+    std::vector<std::jthread> Threads;
+    const std::size_t Count = std::min<std::size_t>(std::max(1u, DecodeThreads), Waiting.size());
+    for (std::size_t T = 1; T < Count; ++T) Threads.emplace_back(Work);
+    Work();
+    return D;
+}
+
+void TGIFImage::ReportDecoded(int K, TDecoded& D, std::size_t W) {
+    TGIFSubImage& F = Images[K];
+    F.FDecodePending = false;
+    for (const auto& [Severity, Message] : D.Warnings[W]) F.ReportWarning(Severity, Message);
+    if (D.Errors[W]) {
+        while (Images.Count() > K) Images.RemoveAt(Images.Count() - 1);
+        std::rethrow_exception(D.Errors[W]);
+    }
+    if (RenderOnLoad) F.Bitmap();
+}
+
 void TGIFImage::FinishDeferredLoad(std::exception_ptr Pending) {
     // Decode every frame whose decoding waits, on up to DecodeThreads
-    // threads; each keeps its warnings and its error.
+    // threads, each keeping its warnings and its error; then report, in the
+    // order of decoding one frame after the other: what came before each
+    // frame was decoded, its decoding's warnings, and its error, which ends
+    // the load as it would have there.
     const int N = Images.Count();
     std::vector<int> Waiting;
     for (int I = 0; I < N; ++I)
         if (Images[I].FDecodePending) Waiting.push_back(I);
-    std::vector<TGIFWarningList> Warnings(static_cast<std::size_t>(N));
-    std::vector<std::exception_ptr> Errors(static_cast<std::size_t>(N));
-    std::atomic<std::size_t> Next{0};
-    auto Work = [&] {
-        for (std::size_t W = Next++; W < Waiting.size(); W = Next++) {
-            const auto K = static_cast<std::size_t>(Waiting[W]);
-            TGIFSubImage& F = Images[Waiting[W]];
-            try {
-                GIFDecompressCodes(F, std::move(F.FPendingCodes), Warnings[K]);
-            } catch (...) {
-                Errors[K] = std::current_exception();
-            }
-        }
-    };
-    {
-        std::vector<std::jthread> Threads;
-        const std::size_t Count = std::min<std::size_t>(std::max(1u, DecodeThreads), Waiting.size());
-        for (std::size_t T = 1; T < Count; ++T) Threads.emplace_back(Work);
-        Work();
-    }
-    // Then report, in the order of decoding one frame after the other:
-    // what came before each frame was decoded, its decoding's warnings, and
-    // its error, which ends the load as it would have there.
+    TDecoded Decoded = DecodeTogether(Waiting);
     std::unique_ptr<TDeferredLoad> D = std::move(FDeferred);
     std::size_t E = 0;
     auto ReportUpTo = [&](int Frames) {
         for (; E < D->Events.size() && D->Events[E].Frames <= Frames; ++E) D->Events[E].Report();
     };
-    for (int K = 0; K < N; ++K) {
-        ReportUpTo(K);
-        TGIFSubImage& F = Images[K];
-        if (!F.FDecodePending) continue;
-        F.FDecodePending = false;
-        for (const auto& [Severity, Message] : Warnings[static_cast<std::size_t>(K)]) F.ReportWarning(Severity, Message);
-        if (Errors[static_cast<std::size_t>(K)]) {
-            while (Images.Count() > K) Images.RemoveAt(Images.Count() - 1);
-            std::rethrow_exception(Errors[static_cast<std::size_t>(K)]);
-        }
-        if (RenderOnLoad) F.Bitmap();
+    for (std::size_t W = 0; W < Waiting.size(); ++W) {
+        ReportUpTo(Waiting[W]);
+        ReportDecoded(Waiting[W], Decoded, W);
     }
     ReportUpTo(N);
     if (Pending) std::rethrow_exception(Pending);
+}
+
+void TGIFImage::KeepReadEvents() {
+    FReadEvents = std::move(FDeferred);
+    FReadEventsTold = 0;
+}
+
+void TGIFImage::TellReadEvents(int Frames) {
+    if (!FReadEvents) return;
+    auto& Events = FReadEvents->Events;
+    while (FReadEventsTold < Events.size() && Events[FReadEventsTold].Frames <= Frames) Events[FReadEventsTold++].Report();
+}
+
+void TGIFImage::DecodeFrames(int First, int Count) {
+    const int N = Images.Count();
+    const int End = static_cast<int>(std::min<std::int64_t>(N, std::int64_t(std::max(First, 0)) + std::max(Count, 0)));
+    std::vector<int> Waiting;
+    for (int K = std::max(First, 0); K < End; ++K)
+        if (Images[K].FDecodePending) Waiting.push_back(K);
+    // What the reading reported comes before each frame's decoding, as in
+    // a load.
+    TDecoded Decoded = DecodeTogether(Waiting);
+    for (std::size_t W = 0; W < Waiting.size(); ++W) {
+        TellReadEvents(Waiting[W]);
+        ReportDecoded(Waiting[W], Decoded, W);
+    }
+    TellReadEvents(End >= N ? N : End - 1);
+}
+
+void TGIFImage::ReleaseFrame(int K) {
+    TGIFSubImage& F = Images[K];
+    if (!F.FOnDemand) return;
+    F.FreeBitmap();
+    F.PixelData.clear();
+    F.PixelData.shrink_to_fit();
+    F.FPendingCodes.clear();
+    F.FPendingCodes.shrink_to_fit();
+    F.FDecodePending = false;
 }
 
 void TGIFImage::LoadFromStream(TStream& Stream) {
     Progress(TProgressStage::psStarting, 0, gifmsg::Loading);
     try {
         Clear();
+        FReadEvents.reset();
         const std::int64_t Pos = Stream.Position();
         SalvagedReason.clear();
         try {
-            if (DecodeThreads > 1 && !Salvage) {
+            if ((DecodeThreads > 1 || DecodeOnDemand) && !Salvage) {
                 // Read everything first, decode the frames together, then
                 // report as reading and decoding one by one would have.
                 struct TReset {
@@ -627,7 +675,10 @@ void TGIFImage::LoadFromStream(TStream& Stream) {
                 } catch (...) {
                     Pending = std::current_exception();
                 }
-                FinishDeferredLoad(Pending);
+                // On demand, a file read to its end is decoded later; a
+                // fault is raised after what the frames before it report.
+                if (DecodeOnDemand && !Pending) KeepReadEvents();
+                else FinishDeferredLoad(Pending);
             } else {
                 ScreenHeader.LoadFromStream(Stream);
                 Images.LoadFromStream(Stream);

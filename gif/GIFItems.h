@@ -372,7 +372,11 @@ public:
     TRect FrameRect() const { return Rect(FLeft, FTop, FLeft + FWidth, FTop + FHeight); }
     bool IsInterlaced() const { return PackedFields & 0x40; }
     std::size_t PixelDataSize() const { return PixelData.size(); }
-    bool Empty() const { return PixelData.empty() || FWidth == 0 || FHeight == 0; }
+    // No pixels to show. A frame decoded on demand is not empty for want of
+    // its pixels (see TGIFImage::DecodeOnDemand).
+    bool Empty() const { return (PixelData.empty() && !FOnDemand) || FWidth == 0 || FHeight == 0; }
+    // Its pixels wait to be decoded (TGIFImage::DecodeOnDemand).
+    bool DecodePending() const { return FDecodePending; }
     // The local map when it has entries, else the global map when it has
     // entries, else the (empty) local map.
     TGIFColorMap& UsedColorMap() const;
@@ -460,6 +464,8 @@ private:
     // TGIFImage::DecodeThreads).
     std::vector<std::uint8_t> FPendingCodes;
     bool FDecodePending = false;
+    // Read by a load that decodes on demand: the pixels come and go.
+    bool FOnDemand = false;
     // Salvaging: the descriptor was read (the frame has its bounds), and
     // the frame had no size of its own.
     bool FHasBounds = false;
@@ -538,6 +544,15 @@ public:
     // errors are those of decoding one frame after the other, in the same
     // order.
     unsigned DecodeThreads = 1;
+    // Frames are read but not decoded while loading (not with Salvage):
+    // each keeps its code stream, as compressed as in the file, until
+    // DecodeFrames decodes it, and ReleaseFrame lets go of its pixels
+    // again, so that a long GIF is held a few frames at a time. Frames
+    // waiting are not Empty. The pixels and warnings are those of a load;
+    // a fault of the file's structure decodes every frame before it is
+    // raised, as a load would. The bound for one frame holds when a frame
+    // is read; the bound for all frames together does not apply.
+    bool DecodeOnDemand = false;
     // Read damaged files as browsers show them: unknown extensions are
     // skipped, a frame takes its last graphic control extension, a code no
     // table could hold stops the frame's decoding, a fault inside a frame
@@ -643,6 +658,15 @@ public:
     // On failure the stream is set back to where loading began and the
     // header and the frames completed before the fault stay in the image.
     void LoadFromStream(TStream& Stream);
+    // DecodeOnDemand: decodes the frames from First (up to Count of them)
+    // whose decoding waits, together on DecodeThreads threads; reports
+    // what a load would have reported up to the last of them (the
+    // reading's warnings and progress, the decoding's warnings) and raises
+    // the first error. Over the last frame it reports what followed.
+    void DecodeFrames(int First, int Count);
+    // DecodeOnDemand: lets go of frame K's pixels and pictures; it is
+    // decoded no more.
+    void ReleaseFrame(int K);
     void ReportWarning(const TGIFItem* Sender, int Severity, const std::string& Message);
     void Progress(TProgressStage Stage, int Percent, const std::string& Message);
 
@@ -685,6 +709,22 @@ private:
     // reported; Pending is an error of the reading, raised after what
     // comes before it. Raises as that order would.
     void FinishDeferredLoad(std::exception_ptr Pending);
+    // The frames Waiting decoded on up to DecodeThreads threads: each one's
+    // warnings and error, kept.
+    struct TDecoded {
+        std::vector<std::vector<std::pair<int, std::string>>> Warnings;
+        std::vector<std::exception_ptr> Errors;
+    };
+    TDecoded DecodeTogether(const std::vector<int>& Waiting);
+    // Reports what decoding frame K (the W-th decoded) gave; its error ends
+    // the image there and is raised.
+    void ReportDecoded(int K, TDecoded& Decoded, std::size_t W);
+    // A load on demand: what the reading reported waits, and is told as
+    // the frames are decoded (TellReadEvents: up to frame Frames).
+    void KeepReadEvents();
+    void TellReadEvents(int Frames);
+    std::unique_ptr<TDeferredLoad> FReadEvents;
+    std::size_t FReadEventsTold = 0;
     void KeepFailedFrame(std::unique_ptr<TGIFSubImage> Frame);
     // After a salvaging read: the pixels frames did not decode become
     // transparent.

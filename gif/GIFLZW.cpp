@@ -259,9 +259,17 @@ void GIFDecompress(TGIFSubImage& Frame, TStream& Stream) {
     DecodePixels(Frame, Stream, CodeSize, nullptr);
 }
 
-void GIFReadCodes(TGIFSubImage& Frame, TStream& Stream, std::vector<std::uint8_t>& Codes) {
+void GIFAllocatePixels(TGIFSubImage& Frame) { Frame.AllocatePixels(FillValue(Frame)); }
+
+void GIFReadCodes(TGIFSubImage& Frame, TStream& Stream, std::vector<std::uint8_t>& Codes, bool Allocate) {
     Codes.clear();
-    Frame.AllocatePixels(FillValue(Frame));
+    if (Allocate) {
+        Frame.AllocatePixels(FillValue(Frame));
+    } else {
+        const std::uint64_t N = std::uint64_t(Frame.Width()) * std::uint64_t(Frame.Height());
+        const std::uint64_t Bound = Frame.Image() ? Frame.Image()->MaxFramePixels : GIFDefaultMaxFramePixels;
+        if (N > Bound) throw GIFException(gifmsg::FrameTooLarge);
+    }
     std::uint8_t CodeSize;
     if (Stream.Read(&CodeSize, 1) != 1) return;
     if (CodeSize > MaxCodeSize) throw GIFException(gifmsg::InvalidData);

@@ -35,7 +35,10 @@ using TGIFWarningList = std::vector<std::pair<int, std::string>>;
 // the end of the stream), into Codes: what GIFDecompress reads of the
 // stream unless it raises. Raises gifmsg::InvalidData for a code size
 // above 11, as GIFDecompress does before anything else.
-void GIFReadCodes(TGIFSubImage& Frame, TStream& Stream, std::vector<std::uint8_t>& Codes);
+// Without Allocate the pixels are not allocated (only the bound for one
+// frame is checked): GIFAllocatePixels does it before decoding.
+void GIFReadCodes(TGIFSubImage& Frame, TStream& Stream, std::vector<std::uint8_t>& Codes, bool Allocate = true);
+void GIFAllocatePixels(TGIFSubImage& Frame);
 
 // The second half: decodes what GIFReadCodes copied into the pixels it
 // allocated, with every pixel and warning as GIFDecompress would give

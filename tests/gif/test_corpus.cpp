@@ -380,4 +380,36 @@ TEST_P(Corpus, DecodingFramesTogetherChangesNothing) {
         EXPECT_EQ(Together.Image.Images[I].FrameRect(), One.Image.Images[I].FrameRect()) << I;
         EXPECT_TRUE(Together.Image.Images[I].PixelData == One.Image.Images[I].PixelData) << I;
     }
+
+    // Decoded on demand, a few frames at a time and let go of: the same
+    // frames and pixels, the same error (raised by the load or by the
+    // decoding of a frame) and the same warnings.
+    TGIFImage Lazy;
+    Lazy.DecodeOnDemand = true;
+    Lazy.DecodeThreads = 3;
+    std::vector<std::string> Warnings;
+    Lazy.OnDecodeWarning = [&](TGIFImage&, const TGIFItem*, int, const std::string& M) { Warnings.push_back(M); };
+    std::string Error;
+    std::vector<Bytes> Pixels;
+    TMemoryStream In(Data);
+    try {
+        Lazy.LoadFromStream(In);
+        for (int K = 0; K < Lazy.Images.Count(); ++K) {
+            EXPECT_EQ(Lazy.Images[K].Empty(), One.Image.Images.Count() > K && One.Image.Images[K].Empty()) << K;
+            Lazy.DecodeFrames(K, 4);
+            Pixels.push_back(Lazy.Images[K].PixelData);
+            Lazy.ReleaseFrame(K);
+            EXPECT_TRUE(Lazy.Images[K].PixelData.empty()) << K;
+        }
+        Lazy.DecodeFrames(0, Lazy.Images.Count());
+    } catch (const GIFException& E) {
+        Error = E.what();
+    }
+    EXPECT_EQ(Error, One.Result.Error);
+    EXPECT_EQ(Warnings, One.Result.Warnings);
+    if (Error.empty()) {
+        ASSERT_EQ(static_cast<int>(Pixels.size()), One.Image.Images.Count());
+        for (int K = 0; K < One.Image.Images.Count(); ++K)
+            EXPECT_TRUE(Pixels[static_cast<std::size_t>(K)] == One.Image.Images[K].PixelData) << K;
+    }
 }
