@@ -1,5 +1,6 @@
 // Fuzz target: the GIF reader and the frame pictures. Every input must
-// either load or fail with GIFException, read plainly and salvaging; every
+// either load or fail with GIFException, read plainly, salvaging and
+// decoded on demand (which must give the plain read's pixels); every
 // frame that was read must give its picture (plain and dithered) and mask
 // without fault.
 #include <cstddef>
@@ -40,6 +41,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
             F->Palette();
             F->SetBitmap(false);
         }
+    }
+    // On demand, a few frames at a time: the pixels of the plain read, or
+    // an error where it had one.
+    TMemoryStream Lazily(std::vector<std::uint8_t>(Data, Data + Size));
+    TGIFImage Lazy;
+    Lazy.DecodeOnDemand = true;
+    Lazy.DecodeThreads = 2;
+    Lazy.MaxFramePixels = Lazy.MaxImagePixels = std::uint64_t(1) << 20;
+    Lazy.OnDecodeWarning = [](TGIFImage&, const TGIFItem*, int, const std::string&) {};
+    try {
+        Lazy.LoadFromStream(Lazily);
+        for (int K = 0; K < Lazy.Images.Count(); ++K) {
+            Lazy.DecodeFrames(K, 3);
+            if (K < Image.Images.Count() && Lazy.Images[K].PixelData != Image.Images[K].PixelData &&
+                Image.Images.Count() == Lazy.Images.Count())
+                std::abort();
+            Lazy.ReleaseFrame(K);
+        }
+    } catch (const GIFException&) {
     }
     // Salvaging: frames cut short keep what they decoded.
     TMemoryStream Again(std::vector<std::uint8_t>(Data, Data + Size));
