@@ -16,7 +16,7 @@ trap 'rm -rf "$work"' EXIT
 measure() {  # prints "seconds MiB status"
     local status=0
     /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>"$work/err" || status=$?
-    read -r s k <"$work/time"
+    read -r s k < <(tail -n 1 "$work/time")
     echo "$s $((k / 1024)) $status"
 }
 printf '| frames | GIF MiB | default s | default MiB | default s/1000 | compact s | compact MiB | compact s/1000 | ffmpeg s | ffmpeg s/1000 |\n'
