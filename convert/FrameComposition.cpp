@@ -217,8 +217,13 @@ std::int64_t TFrameComposition::PlannedPixels(const TGIFImage& Gif, bool Flatten
 std::string TFrameComposition::Refusal(const TGIFImage& Gif, bool Compact, std::int64_t MaxPixels,
                                        const std::string& Remedy) {
     if (Gif.Images.Count() > 32767) return "the GIF has more frames than a movie can place (32767)";
-    // Compact movies count what they write as they go.
-    if (Compact) return std::string();
+    if (Compact) {
+        // A layered compact movie's pictures are its frames, known before
+        // the work; a flattened one counts what it writes as it goes.
+        if (CompactFlattened(Gif)) return std::string();
+        const std::int64_t Planned = PlannedPixels(Gif, false);
+        return Planned > MaxPixels ? BudgetMessage(Planned, MaxPixels, Remedy) : std::string();
+    }
     // Either scheme's figure may decide; the scheme is worked out only when
     // they disagree.
     const std::int64_t Layered = PlannedPixels(Gif, false), Flat = PlannedPixels(Gif, true);
@@ -231,6 +236,18 @@ std::string TFrameComposition::Refusal(const TGIFImage& Gif, bool Compact, std::
 void TFrameComposition::CountPixels(std::int64_t Pixels) {
     PixelsWritten += Pixels;
     if (PixelsWritten > MaxPixels) throw EWorkBudget(BudgetMessage(PixelsWritten, MaxPixels, BudgetRemedy));
+}
+
+bool TFrameComposition::ClearsCanvas(const TGIFImage& Gif) {
+    for (const auto& F : Gif.Images)
+        if (F->ClearsCanvas) return true;
+    return false;
+}
+
+bool TFrameComposition::CompactFlattened(const TGIFImage& Gif) {
+    // Layered whenever the images shown at one time stack no deeper than
+    // the bound.
+    return !LayeredCanDispose(Gif) || LayeredStackDepth(Gif) > MaxStack || ClearsCanvas(Gif);
 }
 
 bool TFrameComposition::LayeredCanDispose(const TGIFImage& Gif) {
@@ -371,9 +388,7 @@ void TFrameComposition::Optimize() {
 void TFrameComposition::Run() {
     const int N = Gif.Images.Count();
     if (Compact) {
-        // Compact movies are layered whenever the images shown at one
-        // time stack no deeper than the bound.
-        Flattened = !LayeredCanDispose(Gif) || LayeredStackDepth(Gif) > MaxStack;
+        Flattened = CompactFlattened(Gif);
     } else {
         MaxOverlapFound = MaxOverlap(Gif);
         Flattened = MaxOverlapFound >= FlattenOverlap || !LayeredCanDispose(Gif);
@@ -381,8 +396,7 @@ void TFrameComposition::Run() {
     // A salvaged frame that starts from a cleared screen is painted on the
     // whole picture, which only the flattened scheme has; the optimiser
     // does not know of it.
-    bool Clears = false;
-    for (const auto& F : Gif.Images) Clears = Clears || F->ClearsCanvas;
+    const bool Clears = ClearsCanvas(Gif);
     if (Clears) Flattened = true;
     FirstFrameTransparent = N > 0 && IsTransparent(Gif.Images[0]);
     // How long each frame shows is taken from the GIF as it was read: the

@@ -65,15 +65,17 @@ public:
     int Layers = 0;
     // The most pixels of pictures the movie may take: the default movie
     // stops before its first picture when it would take more (its pictures
-    // are known beforehand), a compact one when it comes to them.
+    // are known beforehand), a compact one when it comes to them (a
+    // layered one has been refused before, by Refusal).
     std::int64_t MaxPixels = std::numeric_limits<std::int64_t>::max();
     // How the user lifts MaxPixels, named in the message.
     std::string BudgetRemedy = "--max-pixels";
     std::int64_t PixelsWritten = 0;
 
     // Why a loaded GIF is not made into a movie at all, or nothing: more
-    // frames than a movie can place, or (default movies) more pixels of
-    // pictures than MaxPixels allows.
+    // frames than a movie can place, or more pixels of pictures than
+    // MaxPixels allows (default movies and layered compact ones, whose
+    // pictures are known before the work).
     static std::string Refusal(const TGIFImage& Gif, bool Compact, std::int64_t MaxPixels,
                                const std::string& Remedy);
     // The pixels of the default movie's pictures in either scheme.
@@ -82,6 +84,10 @@ public:
 
     // The largest number of frame rectangles covering one pixel of the screen.
     static int MaxOverlap(const TGIFImage& Gif);
+    // Whether a frame starts from a cleared screen (a salvaged frame).
+    static bool ClearsCanvas(const TGIFImage& Gif);
+    // Whether a compact movie of the GIF takes the flattened scheme.
+    static bool CompactFlattened(const TGIFImage& Gif);
     // Whether the layered scheme can show every disposal exactly: an image
     // cleared by a "restore to background" must lie wholly inside the
     // cleared rectangle.

@@ -128,6 +128,13 @@ TEST(Cli, BoundedWorkAndStopNow) {
     // Compact movies write what changed: little.
     EXPECT_EQ(RunCommand(Cli() + " -q --compact " + D.File("huge.gif"), &Out), 0) << Out;
     EXPECT_LT(fs::file_size(D.File("huge.swf")), 65536u);
+    // A layered compact movie's pictures are its frames: refused before the
+    // work too.
+    WriteFileBytes(D.File("frames.gif"), MakeGif(500, 500, std::vector<TFrameSpec>(20, TFrameSpec{0, 0, 500, 500, 10, 2})));
+    EXPECT_EQ(RunCommand(Cli() + " -q --compact --max-pixels 4000000 " + D.File("frames.gif"), &Out), 1);
+    EXPECT_NE(Out.find("the movie would take 5000000 pixels of pictures, more than the 4000000"), std::string::npos)
+        << Out;
+    EXPECT_EQ(RunCommand(Cli() + " -q --compact --max-pixels 5000000 " + D.File("frames.gif"), &Out), 0) << Out;
 
     // A long conversion: full pictures of 2000 x 2000, one per frame.
     std::vector<TFrameSpec> Long;
