@@ -165,14 +165,14 @@ void TGIFSubImage::MakeUndecodedTransparent() {
                    FHeight >= FImage->Height();
 }
 
-void TGIFSubImage::AllocatePixels(std::uint8_t Fill) {
+void TGIFSubImage::AllocatePixels(std::uint8_t Fill, bool WholeBound) {
     PixelData.clear();
     PixelData.shrink_to_fit();
     const std::uint64_t N = std::uint64_t(FWidth) * std::uint64_t(FHeight);
     if (N == 0) return;
-    if (FImage)
+    if (FImage && WholeBound)
         FImage->ReservePixels(this, N);
-    else if (N > GIFDefaultMaxFramePixels)
+    else if (N > (FImage ? FImage->MaxFramePixels : GIFDefaultMaxFramePixels))
         throw GIFException(gifmsg::FrameTooLarge);
     PixelData.assign(static_cast<std::size_t>(N), Fill);
 }

@@ -552,10 +552,10 @@ void TGIFImage::KeepFailedFrame(std::unique_ptr<TGIFSubImage> Frame) {
     if (FDeferred) FDeferred->Failed = std::move(Frame);
 }
 
-TGIFImage::TDecoded TGIFImage::DecodeTogether(const std::vector<int>& Waiting) {
+TGIFImage::TDecoded TGIFImage::DecodeTogether(const std::vector<int>& Waiting, bool WholeBound) {
     // Frames read on demand get their pixels here, on this thread.
     for (int K : Waiting)
-        if (Images[K].FOnDemand && Images[K].PixelData.empty()) GIFAllocatePixels(Images[K]);
+        if (Images[K].FOnDemand && Images[K].PixelData.empty()) GIFAllocatePixels(Images[K], WholeBound);
     TDecoded D;
     D.Warnings.resize(Waiting.size());
     D.Errors.resize(Waiting.size());
@@ -598,7 +598,7 @@ void TGIFImage::FinishDeferredLoad(std::exception_ptr Pending) {
     std::vector<int> Waiting;
     for (int I = 0; I < N; ++I)
         if (Images[I].FDecodePending) Waiting.push_back(I);
-    TDecoded Decoded = DecodeTogether(Waiting);
+    TDecoded Decoded = DecodeTogether(Waiting, true);
     std::unique_ptr<TDeferredLoad> D = std::move(FDeferred);
     std::size_t E = 0;
     auto ReportUpTo = [&](int Frames) {
@@ -631,7 +631,7 @@ void TGIFImage::DecodeFrames(int First, int Count) {
         if (Images[K].FDecodePending) Waiting.push_back(K);
     // What the reading reported comes before each frame's decoding, as in
     // a load.
-    TDecoded Decoded = DecodeTogether(Waiting);
+    TDecoded Decoded = DecodeTogether(Waiting, false);
     for (std::size_t W = 0; W < Waiting.size(); ++W) {
         TellReadEvents(Waiting[W]);
         ReportDecoded(Waiting[W], Decoded, W);

@@ -450,8 +450,9 @@ public:
     void TrimTransparentBorder();
 
     // Allocates PixelData for Width x Height pixels filled with Fill, within
-    // the image's pixel bounds (gifmsg::FrameTooLarge beyond them).
-    void AllocatePixels(std::uint8_t Fill);
+    // the image's pixel bounds (gifmsg::FrameTooLarge beyond them; without
+    // WholeBound, only the bound for one frame).
+    void AllocatePixels(std::uint8_t Fill, bool WholeBound = true);
     void LocalColorMapChanged();
     void GlobalColorMapChanged();
     // Frees the cached picture and mask; the mask is made again on the
@@ -710,12 +711,13 @@ private:
     // comes before it. Raises as that order would.
     void FinishDeferredLoad(std::exception_ptr Pending);
     // The frames Waiting decoded on up to DecodeThreads threads: each one's
-    // warnings and error, kept.
+    // warnings and error, kept. Frames read on demand are given their
+    // pixels first, within the bound for all frames when WholeBound.
     struct TDecoded {
         std::vector<std::vector<std::pair<int, std::string>>> Warnings;
         std::vector<std::exception_ptr> Errors;
     };
-    TDecoded DecodeTogether(const std::vector<int>& Waiting);
+    TDecoded DecodeTogether(const std::vector<int>& Waiting, bool WholeBound);
     // Reports what decoding frame K (the W-th decoded) gave; its error ends
     // the image there and is raised.
     void ReportDecoded(int K, TDecoded& Decoded, std::size_t W);

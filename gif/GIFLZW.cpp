@@ -259,7 +259,7 @@ void GIFDecompress(TGIFSubImage& Frame, TStream& Stream) {
     DecodePixels(Frame, Stream, CodeSize, nullptr);
 }
 
-void GIFAllocatePixels(TGIFSubImage& Frame) { Frame.AllocatePixels(FillValue(Frame)); }
+void GIFAllocatePixels(TGIFSubImage& Frame, bool WholeBound) { Frame.AllocatePixels(FillValue(Frame), WholeBound); }
 
 void GIFReadCodes(TGIFSubImage& Frame, TStream& Stream, std::vector<std::uint8_t>& Codes, bool Allocate) {
     Codes.clear();

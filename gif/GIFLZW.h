@@ -38,7 +38,7 @@ using TGIFWarningList = std::vector<std::pair<int, std::string>>;
 // Without Allocate the pixels are not allocated (only the bound for one
 // frame is checked): GIFAllocatePixels does it before decoding.
 void GIFReadCodes(TGIFSubImage& Frame, TStream& Stream, std::vector<std::uint8_t>& Codes, bool Allocate = true);
-void GIFAllocatePixels(TGIFSubImage& Frame);
+void GIFAllocatePixels(TGIFSubImage& Frame, bool WholeBound = true);
 
 // The second half: decodes what GIFReadCodes copied into the pixels it
 // allocated, with every pixel and warning as GIFDecompress would give
