@@ -6,6 +6,10 @@
 // deflated per second.
 //
 //   bench_deflate MOVIE.swf...   (e.g. the movies of anivert-cli --compact)
+//   bench_deflate --per-picture MOVIE.swf...
+//       one line a picture: its kind, bytes, what a sample of it deflates
+//       to (SampledDeflateRatio) and libdeflate's bytes and seconds at the
+//       levels compact movies choose from
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -34,8 +38,9 @@ int main(int argc, char** argv) {
         std::cerr << "usage: bench_deflate MOVIE.swf...\n";
         return 2;
     }
+    const bool PerPicture = std::string(argv[1]) == "--per-picture";
     TPictures Kinds[2];  // colour-mapped, 32 bits
-    for (int I = 1; I < argc; ++I) {
+    for (int I = PerPicture ? 2 : 1; I < argc; ++I) {
         TSWFFileReader R;
         try {
             R.LoadFile(argv[I]);
@@ -51,6 +56,28 @@ int main(int argc, char** argv) {
             K.Bytes += K.Raw.back().size();
             K.Stored += static_cast<std::size_t>(L->DataSize);
         }
+    }
+    if (PerPicture) {
+        const int Levels[] = {0, 1, 3, 5};
+        std::printf("kind\tbytes\tsampled");
+        for (int L : Levels) std::printf("\tbytes%d\ts%d", L, L);
+        std::printf("\n");
+        for (int K = 0; K < 2; ++K)
+            for (const auto& Raw : Kinds[K].Raw) {
+                std::printf("%d\t%zu\t%.4f", K, Raw.size(), SampledDeflateRatio(Raw.data(), Raw.size()));
+                for (int L : Levels) {
+                    double Best = 1e9;
+                    std::size_t Out = 0;
+                    for (int Run = 0; Run < 3; ++Run) {
+                        const auto Start = std::chrono::steady_clock::now();
+                        Out = Deflate(Raw.data(), Raw.size(), {TDeflater::Libdeflate, L}).size();
+                        Best = std::min(Best, std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count());
+                    }
+                    std::printf("\t%zu\t%.6f", Out, Best);
+                }
+                std::printf("\n");
+            }
+        return 0;
     }
     struct TChoice {
         const char* Name;

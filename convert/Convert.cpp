@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // The deflater of compact movies' bitmaps.
-constexpr TDeflateSettings CompactDeflate{TDeflater::Libdeflate, 5};
+constexpr TDeflateSettings CompactDeflate{TDeflater::Libdeflate, 5, true};
 // The most frames a movie can place: two depths a frame below the link.
 constexpr int MaxLinkedFrames = 32767;
 

@@ -300,12 +300,47 @@ std::vector<std::uint8_t> ZDeflate(const std::uint8_t* Data, std::size_t Size, i
     return Out.Bytes();
 }
 
+namespace {
+
+using TLibdeflateCompressor = std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)>;
+
+TLibdeflateCompressor LibdeflateCompressor(int Level) {
+    TLibdeflateCompressor C(libdeflate_alloc_compressor(Level), &libdeflate_free_compressor);
+    if (!C) throw std::bad_alloc();
+    return C;
+}
+
+}  // namespace
+
+double SampledDeflateRatio(const std::uint8_t* Data, std::size_t Size) {
+    constexpr std::size_t Slices = 4;
+    constexpr std::size_t SliceBytes = 8192;
+    if (Size == 0) return 1.0;
+    TLibdeflateCompressor C = LibdeflateCompressor(1);
+    const std::size_t Slice = std::min(Size, SliceBytes);
+    std::vector<std::uint8_t> Out(libdeflate_deflate_compress_bound(C.get(), Slice));
+    const std::size_t Count = Size <= Slice ? 1 : Slices;
+    std::size_t In = 0, Packed = 0;
+    for (std::size_t I = 0; I < Count; ++I) {
+        const std::size_t At = Count == 1 ? 0 : I * (Size - Slice) / (Count - 1);
+        const std::size_t N = libdeflate_deflate_compress(C.get(), Data + At, Slice, Out.data(), Out.size());
+        In += Slice;
+        Packed += N == 0 ? Slice : N;
+    }
+    return static_cast<double>(Packed) / static_cast<double>(In);
+}
+
 std::vector<std::uint8_t> Deflate(const std::uint8_t* Data, std::size_t Size, const TDeflateSettings& Settings) {
     if (Settings.Deflater == TDeflater::Zlib) return ZDeflate(Data, Size, Settings.Level);
-    const int Level = std::clamp(Settings.Level < 0 ? 6 : Settings.Level, 0, 12);
-    std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> C(
-        libdeflate_alloc_compressor(Level), &libdeflate_free_compressor);
-    if (!C) throw std::bad_alloc();
+    int Level = std::clamp(Settings.Level < 0 ? 6 : Settings.Level, 0, 12);
+    if (Settings.LevelByGain && Size >= LevelByGainMinBytes) {
+        const double Ratio = SampledDeflateRatio(Data, Size);
+        if (Ratio >= IncompressibleSampleRatio)
+            Level = 0;
+        else if (Ratio >= NoisySampleRatio)
+            Level = std::min(Level, NoisyDataLevel);
+    }
+    TLibdeflateCompressor C = LibdeflateCompressor(Level);
     std::vector<std::uint8_t> Out(libdeflate_zlib_compress_bound(C.get(), Size));
     const std::size_t N = libdeflate_zlib_compress(C.get(), Data, Size, Out.data(), Out.size());
     // The bound always holds the whole stream.

@@ -156,10 +156,27 @@ struct TDeflateSettings {
     TDeflater Deflater = TDeflater::Zlib;
     // zlib: -1 (its default, 6) or 0..9; libdeflate: 0..12.
     int Level = -1;
+    // libdeflate only: Level is for data that compresses well; large data
+    // whose sample (SampledDeflateRatio) barely shrinks gets less effort,
+    // down to being stored, as the search costs most there and gains least.
+    bool LevelByGain = false;
     bool operator==(const TDeflateSettings&) const = default;
 };
 
+// The steps of LevelByGain: data of this size or more whose sample keeps at
+// least this share of its bytes is deflated at a faster level, or stored.
+// Smaller data costs little whatever the level.
+inline constexpr std::size_t LevelByGainMinBytes = 64 * 1024;
+inline constexpr double NoisySampleRatio = 0.25;
+inline constexpr int NoisyDataLevel = 3;
+inline constexpr double IncompressibleSampleRatio = 0.9;
+
 // Deflates a buffer into a zlib stream with the compressor and level given.
 std::vector<std::uint8_t> Deflate(const std::uint8_t* Data, std::size_t Size, const TDeflateSettings& Settings);
+
+// A cheap guess at how well a buffer deflates: what libdeflate's fastest
+// level leaves of a few slices spread over it (compressed / sampled bytes,
+// 0 to a little over 1). Costs a few microseconds whatever the size.
+double SampledDeflateRatio(const std::uint8_t* Data, std::size_t Size);
 
 }  // namespace anivert

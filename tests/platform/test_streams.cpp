@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <zlib.h>
 
 #include "Streams.h"
@@ -87,6 +89,33 @@ TEST(Compression, DeflatesToAZlibStreamThatZlibInflates) {
     // Every reported block is a full 64 KiB of output, with growing input counts.
     EXPECT_EQ(Blocks.size(), static_cast<std::size_t>(Out.Size()) / TCompressionStream::BlockSize);
     for (std::size_t I = 1; I < Blocks.size(); ++I) EXPECT_GT(Blocks[I], Blocks[I - 1]);
+}
+
+TEST(Compression, LibdeflateSpendsLessEffortWhereDataBarelyShrinks) {
+    std::mt19937 Random(7);
+    Bytes Noise(200000), Pattern(200000), Mixed(200000);
+    for (std::size_t I = 0; I < Noise.size(); ++I) {
+        Noise[I] = static_cast<std::uint8_t>(Random());
+        Pattern[I] = static_cast<std::uint8_t>(I % 500 / 4);  // rows of a gradient
+        // Noise over a quarter of the values, as a noisy picture's indices.
+        Mixed[I] = static_cast<std::uint8_t>(Random() % 64);
+    }
+    struct TCase {
+        const Bytes& Data;
+        int Level;  // what the sample picks
+    };
+    for (const TCase& C : {TCase{Noise, 0}, TCase{Pattern, 5}, TCase{Mixed, NoisyDataLevel}}) {
+        const Bytes Z = Deflate(C.Data.data(), C.Data.size(), {TDeflater::Libdeflate, 5, true});
+        EXPECT_EQ(Z, Deflate(C.Data.data(), C.Data.size(), {TDeflater::Libdeflate, C.Level})) << C.Level;
+        EXPECT_EQ(ZInflate(Z.data(), Z.size(), C.Data.size()), C.Data);
+    }
+    // Small data keeps the level it is given.
+    EXPECT_EQ(Deflate(Noise.data(), 5000, {TDeflater::Libdeflate, 5, true}),
+              Deflate(Noise.data(), 5000, {TDeflater::Libdeflate, 5}));
+    EXPECT_GE(SampledDeflateRatio(Noise.data(), Noise.size()), IncompressibleSampleRatio);
+    EXPECT_EQ(SampledDeflateRatio(Noise.data(), 0), 1.0);
+    // A small buffer is its own sample.
+    EXPECT_LT(SampledDeflateRatio(Pattern.data(), 3000), NoisySampleRatio);
 }
 
 TEST(Compression, InflateRejectsTruncatedCorruptAndOversizedData) {
