@@ -160,7 +160,7 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
     } else {
         try {
             if (Request.InputPath.empty()) {
-                TMemoryStream In(std::vector<std::uint8_t>(Request.InputBytes.begin(), Request.InputBytes.end()));
+                TReadOnlyMemoryStream In(Request.InputBytes.data(), Request.InputBytes.size());
                 Gif.LoadFromStream(In);
             } else {
                 Gif.LoadFile(Request.InputPath);
@@ -207,6 +207,8 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
     // composed.
     Movie.PackImagesInBackground();
     if (Options.Compact) Movie.ImageDeflate = CompactDeflate;
+    // The movie is made once: its pictures need not be held beside it.
+    Movie.ReleasePicturesWhenWritten = true;
     // Without a global map there is no background colour; it only colours
     // pixels that are transparent anyway.
     const TColor Background = Gif.GlobalColorMap().Count() > 0 ? Gif.BackgroundColor() : 0;
@@ -241,13 +243,12 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
         return Result;
     }
     AddLoopActions(Movie, Passes);
-    Movie.MakeStream();
     if (Request.OutputPath.empty()) {
         TMemoryStream Out;
-        Movie.SaveToStream(Out);
-        Result.Movie = Out.Bytes();
+        Movie.SaveToStreamAsMade(Out);
+        Result.Movie = Out.TakeBytes();
     } else {
-        Movie.SaveFile(Request.OutputPath);
+        Movie.SaveFileAsMade(Request.OutputPath);
     }
     Result.SalvagedReason = Gif.SalvagedReason;
     Result.FrameCount = Gif.Images.Count();

@@ -284,6 +284,8 @@ void GIFReadCodes(TGIFSubImage& Frame, TStream& Stream, std::vector<std::uint8_t
         Codes.resize(At + Got);
         if (Got < N) break;
     }
+    // Codes kept until the frame is decoded take no more than they need.
+    if (!Allocate) Codes.shrink_to_fit();
 }
 
 void GIFDecompressCodes(TGIFSubImage& Frame, std::vector<std::uint8_t> Codes, TGIFWarningList& Warnings) {

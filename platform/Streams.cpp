@@ -58,12 +58,35 @@ std::int64_t TStream::CopyFrom(TStream& Source, std::int64_t Count) {
 
 // ---------------------------------------------------------- TMemoryStream
 
-std::size_t TMemoryStream::Read(void* Buffer, std::size_t Count) {
-    if (FPosition >= FData.size()) return 0;
-    const std::size_t N = std::min(Count, FData.size() - FPosition);
-    std::memcpy(Buffer, FData.data() + FPosition, N);
-    FPosition += N;
+namespace {
+
+// Reading and seeking in bytes held in memory.
+std::size_t ReadFromMemory(const std::uint8_t* Data, std::size_t Size, std::size_t& Position, void* Buffer,
+                           std::size_t Count) {
+    if (Position >= Size) return 0;
+    const std::size_t N = std::min(Count, Size - Position);
+    std::memcpy(Buffer, Data + Position, N);
+    Position += N;
     return N;
+}
+
+std::int64_t SeekInMemory(std::size_t Size, std::size_t& Position, std::int64_t Offset, TSeekOrigin Origin) {
+    std::int64_t Base = 0;
+    switch (Origin) {
+        case TSeekOrigin::soBeginning: Base = 0; break;
+        case TSeekOrigin::soCurrent: Base = static_cast<std::int64_t>(Position); break;
+        case TSeekOrigin::soEnd: Base = static_cast<std::int64_t>(Size); break;
+    }
+    const std::int64_t NewPos = Base + Offset;
+    if (NewPos < 0) throw EStreamError("Invalid stream position");
+    Position = static_cast<std::size_t>(NewPos);
+    return NewPos;
+}
+
+}  // namespace
+
+std::size_t TMemoryStream::Read(void* Buffer, std::size_t Count) {
+    return ReadFromMemory(FData.data(), FData.size(), FPosition, Buffer, Count);
 }
 
 std::size_t TMemoryStream::Write(const void* Buffer, std::size_t Count) {
@@ -76,16 +99,19 @@ std::size_t TMemoryStream::Write(const void* Buffer, std::size_t Count) {
 }
 
 std::int64_t TMemoryStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
-    std::int64_t Base = 0;
-    switch (Origin) {
-        case TSeekOrigin::soBeginning: Base = 0; break;
-        case TSeekOrigin::soCurrent: Base = static_cast<std::int64_t>(FPosition); break;
-        case TSeekOrigin::soEnd: Base = static_cast<std::int64_t>(FData.size()); break;
-    }
-    const std::int64_t NewPos = Base + Offset;
-    if (NewPos < 0) throw EStreamError("Invalid stream position");
-    FPosition = static_cast<std::size_t>(NewPos);
-    return NewPos;
+    return SeekInMemory(FData.size(), FPosition, Offset, Origin);
+}
+
+std::size_t TReadOnlyMemoryStream::Read(void* Buffer, std::size_t Count) {
+    return ReadFromMemory(FData, FSize, FPosition, Buffer, Count);
+}
+
+std::size_t TReadOnlyMemoryStream::Write(const void*, std::size_t) {
+    throw EWriteError("Stream write error: the stream is read-only");
+}
+
+std::int64_t TReadOnlyMemoryStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
+    return SeekInMemory(FSize, FPosition, Offset, Origin);
 }
 
 void TMemoryStream::SetSize(std::int64_t NewSize) {

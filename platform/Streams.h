@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace anivert {
@@ -79,11 +80,32 @@ public:
     const std::uint8_t* Memory() const { return FData.data(); }
     std::uint8_t* Memory() { return FData.data(); }
     const std::vector<std::uint8_t>& Bytes() const { return FData; }
+    // Hands the bytes over, leaving the stream empty.
+    std::vector<std::uint8_t> TakeBytes() {
+        FPosition = 0;
+        return std::exchange(FData, {});
+    }
     void LoadFromFile(const std::string& FileName);
     void SaveToFile(const std::string& FileName);
 
 private:
     std::vector<std::uint8_t> FData;
+    std::size_t FPosition = 0;
+};
+
+// Bytes the caller keeps, read where they are; writing fails.
+class TReadOnlyMemoryStream : public TStream {
+public:
+    TReadOnlyMemoryStream(const std::uint8_t* Data, std::size_t Size) : FData(Data), FSize(Size) {}
+
+    std::size_t Read(void* Buffer, std::size_t Count) override;
+    std::size_t Write(const void* Buffer, std::size_t Count) override;
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
+    std::int64_t Size() override { return static_cast<std::int64_t>(FSize); }
+
+private:
+    const std::uint8_t* FData;
+    std::size_t FSize;
     std::size_t FPosition = 0;
 };
 

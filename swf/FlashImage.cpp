@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 #include <utility>
 
 #include "FlashObjects.h"
@@ -363,7 +364,20 @@ TStream* TFlashImage::Data() const {
     return FData.get();
 }
 
+std::int64_t TFlashImage::PackedSize() const {
+    Settle();
+    return FData ? FData->Size() : 0;
+}
+
+void TFlashImage::ReleasePacked() {
+    Settle();
+    FData.reset();
+    FAlphaData.reset();
+    FPackedReleased = true;
+}
+
 void TFlashImage::WriteDataTo(TSWFObject&, TBitsEngine& BE) {
+    if (FPackedReleased) throw std::logic_error("The bitmap's data was let go of once written");
     Settle();
     if (!FromJPEG && (!FData || FData->Size() == 0)) BuildLosslessData();
     if (!FData) return;
@@ -413,6 +427,7 @@ void TFlashImage::CopyFrom(const TBasedSWFObject& Source) {
     S.Settle();
     FPacking = {};
     FPictureReleased = S.FPictureReleased;
+    FPackedReleased = S.FPackedReleased;
     TFlashIDObject::CopyFrom(S);
     FromJPEG = S.FromJPEG;
     Deflate = S.Deflate;

@@ -70,6 +70,12 @@ public:
     // of the first use of the data. Nothing happens for a JPEG image or one
     // whose data is already built.
     void PackLater(TWorkQueue& Queue);
+    // The bytes of the packed data (waiting for a packing job), or 0 when
+    // it is not built yet.
+    std::int64_t PackedSize() const;
+    // Lets go of the packed data once it is written: writing the image
+    // again throws.
+    void ReleasePacked();
 
     void CopyFrom(const TBasedSWFObject& Source) override;
     std::uint8_t MinVersion() const override;
@@ -97,6 +103,7 @@ private:
     mutable std::future<TPacked> FPacking;
     mutable std::optional<TMadeLayout> FMade;
     bool FPictureReleased = false;
+    bool FPackedReleased = false;
     std::unique_ptr<TMemoryStream> FAlphaData;
     mutable std::unique_ptr<TStream> FData;
     std::unique_ptr<TBMPReader> FReader;

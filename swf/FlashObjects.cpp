@@ -106,11 +106,10 @@ TFlashActionScript* TFlashMovie::AddActions(std::int32_t Frame) {
     return AddObject(std::move(Script));
 }
 
-void TFlashMovie::MakeStream() {
-    Body->Clear();
+void TFlashMovie::WriteBody(TStream& Out) {
     std::uint8_t V = Version();
     std::uint16_t N = 0;
-    TBitsEngine BE(*Body);
+    TBitsEngine BE(Out);
     if (FBackgroundColor) {
         TSWFSetBackgroundColor Tag;
         Tag.Color->CopyFrom(*FBackgroundColor);
@@ -136,6 +135,8 @@ void TFlashMovie::MakeStream() {
             ++N;
         }
         Obj.WriteToStream(BE);
+        if (ReleasePicturesWhenWritten)
+            if (auto* Image = dynamic_cast<TFlashImage*>(&Obj)) Image->ReleasePacked();
     }
     if (ObjectList.empty() || !dynamic_cast<TSWFEnd*>(ObjectList.back().get())) BE.WriteWord(0);
     FrameCount = N;

@@ -67,6 +67,10 @@ public:
     // goes on, and each decoded picture is released once packed. The movie's
     // bytes are the same; MakeStream waits for the jobs.
     void PackImagesInBackground(unsigned Threads = 0);
+    // Making the movie lets go of each bitmap's packed bytes once they are
+    // written, so that a long movie is not held twice; it can then be made
+    // only once (making it again throws).
+    bool ReleasePicturesWhenWritten = false;
     // A button (a DefineButton2 when Advanced, else a DefineButton).
     TFlashButton* AddButton(bool TrackAsMenu = false, bool Advanced = true);
     // A sprite with an empty timeline of its own.
@@ -87,7 +91,7 @@ public:
     // the current one: the DoAction goes at the end, before the next
     // ShowFrame.
     TFlashActionScript* AddActions(std::int32_t Frame);
-    void MakeStream() override;
+    void WriteBody(TStream& Out) override;
 
 protected:
     // Gives a new character the next id, appends it to ObjectList and to its

@@ -71,7 +71,12 @@ void TBasedSWFStream::WriteHeader(TStream& Stream, int Part) const {
     }
 }
 
-void TBasedSWFStream::MakeStream() { throw EAbstractError("Abstract Error"); }
+void TBasedSWFStream::WriteBody(TStream&) { throw EAbstractError("Abstract Error"); }
+
+void TBasedSWFStream::MakeStream() {
+    Body->Clear();
+    WriteBody(*Body);
+}
 
 void TBasedSWFStream::SaveToStream(TStream& Stream) {
     const std::int64_t BodyLen = Body->Size();
@@ -102,12 +107,40 @@ void TBasedSWFStream::SaveToStream(TStream& Stream) {
 }
 
 void TBasedSWFStream::SaveFile(const std::string& FileName) {
+    ReplaceFile(FileName, [this](TStream& F) { SaveToStream(F); });
+}
+
+void TBasedSWFStream::SaveToStreamAsMade(TStream& Stream) {
+    if (FCompressed) {
+        MakeStream();
+        SaveToStream(Stream);
+        return;
+    }
+    // The header's size depends on the stage alone: it is written again
+    // over itself once the length, the frame count and the version are
+    // known.
+    const std::int64_t Start = Stream.Position();
+    FSignature = "FWS";
+    WriteHeader(Stream, 0);
+    WriteBody(Stream);
+    const std::int64_t End = Stream.Position();
+    FileLength = static_cast<std::uint32_t>(End - Start);
+    Stream.SetPosition(Start);
+    WriteHeader(Stream, 0);
+    Stream.SetPosition(End);
+}
+
+void TBasedSWFStream::SaveFileAsMade(const std::string& FileName) {
+    ReplaceFile(FileName, [this](TStream& F) { SaveToStreamAsMade(F); });
+}
+
+void TBasedSWFStream::ReplaceFile(const std::string& FileName, const std::function<void(TStream&)>& Write) {
     namespace fs = std::filesystem;
     const std::string TempName = FileName + ".~part";
     try {
         {
             TFileStream F(TempName, TFileMode::fmCreate);
-            SaveToStream(F);
+            Write(F);
             F.Close();
         }
         std::error_code EC;

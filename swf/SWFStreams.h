@@ -55,14 +55,26 @@ public:
     std::uint32_t HeaderSize() const;
     // Part 0: whole header; 1: signature, version, length; 2: the rest.
     void WriteHeader(TStream& Stream, int Part) const;
-    virtual void MakeStream();
+    // Writes the body's tags into Body.
+    void MakeStream();
+    // Writes the body's tags into Out: what MakeStream puts in Body. Sets
+    // FrameCount and, where a tag needs it, a higher version.
+    virtual void WriteBody(TStream& Out);
     void SaveToStream(TStream& Stream);
     // Replaces FileName with the movie. The file is written beside the
     // target first and renamed over it, so a failed save leaves an existing
     // file as it was and no partial file behind.
     void SaveFile(const std::string& FileName);
+    // Make the movie and save it as SaveToStream and SaveFile do, the tags
+    // going to the stream or file as they are written, so that the movie is
+    // not held once more in Body (a compressed one is, first). The same
+    // bytes as MakeStream and then SaveToStream or SaveFile.
+    void SaveToStreamAsMade(TStream& Stream);
+    void SaveFileAsMade(const std::string& FileName);
 
 private:
+    void ReplaceFile(const std::string& FileName, const std::function<void(TStream&)>& Write);
+
     bool FCompressed = false;
     std::uint8_t FUnitMultiplier = 1;
     bool FPixelUnits = false;

@@ -31,6 +31,18 @@ TEST(MemoryStream, ReadWriteSeekAndSize) {
     EXPECT_EQ(M.Position(), 2);
     M.Clear();
     EXPECT_EQ(M.Size(), 0);
+
+    // Bytes read where they are: the same reading and seeking, no writing.
+    const char Kept[] = "hello";
+    TReadOnlyMemoryStream R(reinterpret_cast<const std::uint8_t*>(Kept), 5);
+    R.Seek(-4, TSeekOrigin::soEnd);
+    char Got[8] = {};
+    EXPECT_EQ(R.Read(Got, 8), 4u);
+    EXPECT_STREQ(Got, "ello");
+    EXPECT_EQ(R.Read(Got, 1), 0u);
+    EXPECT_EQ(R.Size(), 5);
+    EXPECT_THROW(R.Seek(-1, TSeekOrigin::soBeginning), EStreamError);
+    EXPECT_THROW(R.WriteBuffer("x", 1), EWriteError);
 }
 
 TEST(MemoryStream, CopyFromWholeStreamAndPart) {

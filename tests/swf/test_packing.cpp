@@ -51,9 +51,12 @@ std::string WriteAlphaBMP(const TempDir& Dir, int W, int H) {
 }
 
 // A movie of every test bitmap, each placed and shown; its file bytes.
-Bytes MovieOf(const std::vector<std::string>& Files, bool Background) {
+// Released: made as it is saved, after what the stream holds already, the
+// pictures' bytes going once written; the movie cannot be made again.
+Bytes MovieOf(const std::vector<std::string>& Files, bool Background, bool Released = false) {
     TFlashMovie M(0, 0, 100, 100, 24.0f, true);
     if (Background) M.PackImagesInBackground(2);
+    M.ReleasePicturesWhenWritten = Released;
     std::uint16_t Depth = 1;
     for (const auto& F : Files) {
         TFlashImage* Img = M.AddImage(F);
@@ -62,10 +65,20 @@ Bytes MovieOf(const std::vector<std::string>& Files, bool Background) {
         M.PlaceObject(Shape, Depth++);
         M.ShowFrame();
     }
-    M.MakeStream();
     TMemoryStream Out;
-    M.SaveToStream(Out);
-    return Out.Bytes();
+    if (!Released) {
+        M.MakeStream();
+        M.SaveToStream(Out);
+        return Out.Bytes();
+    }
+    Out.WriteBuffer("abc", 3);
+    M.SaveToStreamAsMade(Out);
+    for (const TFlashImage* Image : M.ImageList) EXPECT_EQ(Image->PackedSize(), 0);
+    EXPECT_THROW(M.MakeStream(), std::logic_error);
+    EXPECT_EQ(Out.Position(), Out.Size());
+    const Bytes& All = Out.Bytes();
+    EXPECT_EQ(Bytes(All.begin(), All.begin() + 3), Bytes({'a', 'b', 'c'}));
+    return Bytes(All.begin() + 3, All.end());
 }
 
 Bytes ReadAll(TStream& S) {
@@ -140,6 +153,8 @@ TEST(BackgroundPacking, MoviesAreTheSameBytes) {
                                             WriteAlphaBMP(Dir, 37, 23)};
     const Bytes Plain = MovieOf(Files, false);
     EXPECT_EQ(MovieOf(Files, true), Plain);
+    EXPECT_EQ(MovieOf(Files, true, true), Plain);
+    EXPECT_EQ(MovieOf(Files, false, true), Plain);
     // The same picture many times over keeps the queue full.
     std::vector<std::string> Many(40, Files.back());
     EXPECT_EQ(MovieOf(Many, true), MovieOf(Many, false));
