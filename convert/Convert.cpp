@@ -125,7 +125,7 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
     Gif.Salvage = Options.Salvage;
     // Compact movies take a frame at a time: a long GIF is held a few
     // frames at a time (the code streams wait, compressed).
-    Gif.DecodeOnDemand = Options.Compact && !Options.Salvage;
+    Gif.DecodeOnDemand = Options.Compact && !Options.Salvage && Options.StreamFrames;
     // The observer hears of each frame of a long load, and may stop it:
     // what it raises is raised again, not taken for a damaged file.
     std::exception_ptr Raised;

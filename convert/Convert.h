@@ -42,6 +42,10 @@ struct TMovieOptions {
     std::int64_t PixelBudget(std::int64_t GifBytes) const;
     // Plays as often as the GIF says, then stops on the last frame.
     bool LoopAsGif = false;
+    // A compact movie that salvages nothing holds the GIF a few frames at a
+    // time; false decodes every frame as the GIF is read: the same movie,
+    // with memory that grows with the GIF's length.
+    bool StreamFrames = true;
 };
 
 // What a conversion tells while it works. Whatever a call raises passes

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "Convert.h"
+#include "GIFTestUtil.h"
 #include "TestUtil.h"
 
 using namespace anivert;
@@ -73,6 +74,40 @@ TEST(ConvertCore, BytesAndFilesGiveTheSameMovie) {
     }
     EXPECT_FALSE(fs::is_empty(D.Path()));
     for (const auto& E : fs::directory_iterator(D.Path())) EXPECT_EQ(E.path().extension(), ".swf") << E.path();
+}
+
+// A compact movie made a few frames at a time is the movie of the GIF
+// decoded whole, byte for byte, with the same reason or warnings in the same
+// order: every corpus GIF, the self-made ones and the sample.
+TEST(ConvertCore, StreamedCompactMoviesEqualWholeLoads) {
+    struct TWarnings : TConvertObserver {
+        std::vector<std::string> Told;
+        void Warning(const std::string& Text) override { Told.push_back(Text); }
+    };
+    std::vector<std::string> Files;
+    for (const std::string& Name : CorpusFiles()) Files.push_back(CorpusDir() + "/gifs/" + Name);
+    for (const auto& E : fs::directory_iterator(std::string(ANIVERT_SOURCE_DIR) + "/tests/e2e/selfmade"))
+        if (E.path().extension() == ".gif") Files.push_back(E.path().string());
+    Files.push_back(Sample);
+    int Converted = 0;
+    for (const std::string& File : Files) {
+        SCOPED_TRACE(File);
+        const Bytes Gif = ReadFileBytes(File);
+        TConvertRequest Request;
+        Request.InputBytes = Gif;
+        Request.Options.Compact = true;
+        TWarnings Streamed, Whole;
+        Request.Observer = &Streamed;
+        const TConvertResult S = ConvertGif(Request);
+        Request.Options.StreamFrames = false;
+        Request.Observer = &Whole;
+        const TConvertResult W = ConvertGif(Request);
+        EXPECT_EQ(S.Reason, W.Reason);
+        EXPECT_EQ(Streamed.Told, Whole.Told);
+        EXPECT_EQ(S.Movie, W.Movie);
+        Converted += S.Converted;
+    }
+    EXPECT_GT(Converted, 30);
 }
 
 // Failures come as reasons; a raise from the observer stops the call and
