@@ -243,6 +243,13 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
         return Result;
     }
     AddLoopActions(Movie, Passes);
+    // Writing the movie waits for the pictures still being packed: a stop
+    // request is heard then too.
+    Movie.OnProgress = [Observer, Told = -1](TBasedSWFStream&, int Percent, int) mutable {
+        if (!Observer || Percent == Told) return;
+        Told = Percent;
+        Observer->Progress(TConvertObserver::TStage::Writing, Percent, 100);
+    };
     if (Request.OutputPath.empty()) {
         TMemoryStream Out;
         Movie.SaveToStreamAsMade(Out);

@@ -53,9 +53,11 @@ struct TMovieOptions {
 // caller stops it at once.
 class TConvertObserver {
 public:
-    enum class TStage { Loading, Composing };
+    enum class TStage { Loading, Composing, Writing };
     virtual ~TConvertObserver() = default;
-    // Frame Done of Total is being read or composed.
+    // Frame Done of Total is being read or composed; or Done percent of the
+    // movie is written (Total 100), which waits for the last pictures to be
+    // packed.
     virtual void Progress(TStage Stage, int Done, int Total) {
         static_cast<void>(Stage);
         static_cast<void>(Done);

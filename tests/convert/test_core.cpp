@@ -19,17 +19,21 @@ namespace {
 
 const std::string Sample = std::string(ANIVERT_SOURCE_DIR) + "/samples/sample.gif";
 
-// Counts what it hears; raises at frame StopAt of stage StopIn.
+// Counts what it hears; raises at frame (or percent) StopAt of stage StopIn.
 struct TCounting : TConvertObserver {
-    int Loaded = 0, Composed = 0, Total = 0;
+    int Loaded = 0, Composed = 0, Total = 0, LastWritten = -1;
     TStage StopIn = TStage::Loading;
     int StopAt = -1;
     void Progress(TStage Stage, int Done, int Of) override {
         if (Stage == TStage::Loading) {
             ++Loaded;
-        } else {
+        } else if (Stage == TStage::Composing) {
             ++Composed;
             Total = Of;
+        } else {
+            EXPECT_GT(Done, LastWritten);
+            EXPECT_EQ(Of, 100);
+            LastWritten = Done;
         }
         if (Stage == StopIn && Done == StopAt) throw std::runtime_error("stopped");
     }
@@ -62,6 +66,7 @@ TEST(ConvertCore, BytesAndFilesGiveTheSameMovie) {
         EXPECT_EQ(std::make_tuple(R.Width, R.Height, R.FrameCount), std::make_tuple(80, 60, 8));
         EXPECT_GT(Seen.Composed, 0);
         EXPECT_EQ(Seen.Total, 8);
+        EXPECT_EQ(Seen.LastWritten, 100);
         TConvertRequest InMemory = FromFile;
         InMemory.InputPath.clear();
         InMemory.InputBytes = Gif;
@@ -131,10 +136,11 @@ TEST(ConvertCore, ReasonsAndStopping) {
     EXPECT_TRUE(Salvaged.Converted);
     EXPECT_EQ(Salvaged.SalvagedReason, "frame 1 ends early");
 
-    // Stopped while loading and while composing.
+    // Stopped while loading, composing and writing.
     R.InputBytes = Whole;
     R.OutputPath = D.File("out.swf");
-    for (const auto Stage : {TConvertObserver::TStage::Loading, TConvertObserver::TStage::Composing}) {
+    for (const auto Stage : {TConvertObserver::TStage::Loading, TConvertObserver::TStage::Composing,
+                             TConvertObserver::TStage::Writing}) {
         TCounting Stop;
         Stop.StopIn = Stage;
         Stop.StopAt = 3;
