@@ -198,7 +198,7 @@ std::vector<std::uint8_t> Deflate(const std::uint8_t* Data, std::size_t Size, co
 
 // A cheap guess at how well a buffer deflates: what libdeflate's fastest
 // level leaves of a few slices spread over it (compressed / sampled bytes,
-// 0 to a little over 1). Costs a few microseconds whatever the size.
+// 0 to a little over 1). Costs some tens of microseconds whatever the size.
 double SampledDeflateRatio(const std::uint8_t* Data, std::size_t Size);
 
 }  // namespace anivert
