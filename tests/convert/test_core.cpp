@@ -112,7 +112,7 @@ TEST(ConvertCore, StreamedCompactMoviesEqualWholeLoads) {
         EXPECT_EQ(S.Movie, W.Movie);
         Converted += S.Converted;
     }
-    EXPECT_GT(Converted, 30);
+    EXPECT_GT(Converted, static_cast<int>(Files.size()) / 2);
 }
 
 // Failures come as reasons; a raise from the observer stops the call and
