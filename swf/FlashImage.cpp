@@ -364,11 +364,6 @@ TStream* TFlashImage::Data() const {
     return FData.get();
 }
 
-std::int64_t TFlashImage::PackedSize() const {
-    Settle();
-    return FData ? FData->Size() : 0;
-}
-
 void TFlashImage::ReleasePacked() {
     Settle();
     FData.reset();

@@ -70,9 +70,6 @@ public:
     // of the first use of the data. Nothing happens for a JPEG image or one
     // whose data is already built.
     void PackLater(TWorkQueue& Queue);
-    // The bytes of the packed data (waiting for a packing job), or 0 when
-    // it is not built yet.
-    std::int64_t PackedSize() const;
     // Lets go of the packed data once it is written: writing the image
     // again throws.
     void ReleasePacked();

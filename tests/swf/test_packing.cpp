@@ -73,7 +73,7 @@ Bytes MovieOf(const std::vector<std::string>& Files, bool Background, bool Relea
     }
     Out.WriteBuffer("abc", 3);
     M.SaveToStreamAsMade(Out);
-    for (const TFlashImage* Image : M.ImageList) EXPECT_EQ(Image->PackedSize(), 0);
+    for (const TFlashImage* Image : M.ImageList) EXPECT_EQ(Image->Data(), nullptr);
     EXPECT_THROW(M.MakeStream(), std::logic_error);
     EXPECT_EQ(Out.Position(), Out.Size());
     const Bytes& All = Out.Bytes();
