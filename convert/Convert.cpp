@@ -10,7 +10,6 @@
 #include <mutex>
 #include <random>
 #include <stdexcept>
-#include <thread>
 
 #include "Bitmap32.h"
 #include "FlashObjects.h"
@@ -18,6 +17,7 @@
 #include "GIFImage.h"
 #include "LoopActions.h"
 #include "Streams.h"
+#include "Threads.h"
 #include "Types.h"
 
 namespace anivert {
@@ -121,7 +121,7 @@ TConvertResult ConvertGif(const TConvertRequest& Request) {
     TGIFImage TrialGif;
     // Loading; any error is the reason. Compact movies are made on every
     // core, the decoding of the frames included.
-    if (Options.Compact) Gif.DecodeThreads = std::max(1u, std::thread::hardware_concurrency());
+    if (Options.Compact) Gif.DecodeThreads = HardwareThreads();
     Gif.Salvage = Options.Salvage;
     // Compact movies take a frame at a time: a long GIF is held a few
     // frames at a time (the code streams wait, compressed).

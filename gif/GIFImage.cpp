@@ -2,12 +2,14 @@
 // extensions and their registries.
 #include "GIFImage.h"
 #include "GIFStreamUtil.h"
+#include "Threads.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace anivert {
@@ -570,9 +572,20 @@ TGIFImage::TDecoded TGIFImage::DecodeTogether(const std::vector<int>& Waiting, b
             }
         }
     };
-    std::vector<std::jthread> Threads;
-    const std::size_t Count = std::min<std::size_t>(std::max(1u, DecodeThreads), Waiting.size());
-    for (std::size_t T = 1; T < Count; ++T) Threads.emplace_back(Work);
+    // Helpers share the frames with this thread; each is joined however
+    // this ends (a thread that cannot start leaves its share to the others).
+    struct TJoined {
+        std::vector<std::thread> Threads;
+        ~TJoined() {
+            for (std::thread& T : Threads) T.join();
+        }
+    } Helpers;
+    const unsigned Wanted = HasThreads ? std::max(1u, DecodeThreads) : 1u;
+    const std::size_t Count = std::min<std::size_t>(Wanted, Waiting.size());
+    try {
+        for (std::size_t T = 1; T < Count; ++T) Helpers.Threads.emplace_back(Work);
+    } catch (const std::system_error&) {
+    }
     Work();
     return D;
 }

@@ -1,17 +1,37 @@
 #include "SWFActions.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <locale>
+#include <sstream>
 #include <stdexcept>
 #include <unordered_map>
 
 namespace anivert {
 
 namespace {
+
+// The number at the start of S as from_chars reads it (no leading blanks or
+// plus sign), 0 when there is none. Where the C++ library cannot read
+// floating-point numbers that way, a stream in the classic locale reads
+// them, so that the program's locale never changes the decimal point.
+double LeadingDouble(const std::string& S) {
+    double V = 0;
+#if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
+    std::from_chars(S.data(), S.data() + S.size(), V);
+#else
+    if (S.empty() || S[0] == '+' || std::isspace(static_cast<unsigned char>(S[0]))) return 0;
+    std::istringstream In(S);
+    In.imbue(std::locale::classic());
+    if (!(In >> V)) V = 0;
+#endif
+    return V;
+}
 
 constexpr std::int64_t MaxActionBody = 0xFFFF;
 
@@ -293,9 +313,7 @@ double TSWFVariant::AsDouble() const {
         case TKind::Double: return std::get<double>(FValue);
         case TKind::String: {
             const std::string& S = std::get<std::string>(FValue);
-            double V = 0;
-            std::from_chars(S.data(), S.data() + S.size(), V);
-            return V;
+            return LeadingDouble(S);
         }
         default: return 0.0;
     }

@@ -1,9 +1,9 @@
 // A small pool of worker threads with a bounded queue: Submit blocks while
 // the queue is full, so that a producer cannot run far ahead of the
-// workers (each queued job may hold a large picture).
+// workers (each queued job may hold a large picture). In a build without
+// threads a job runs in Submit, on the calling thread.
 #pragma once
 
-#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -11,10 +11,11 @@
 #include <future>
 #include <memory>
 #include <mutex>
-#include <stop_token>
 #include <thread>
 #include <type_traits>
 #include <vector>
+
+#include "Threads.h"
 
 namespace anivert {
 
@@ -23,26 +24,24 @@ public:
     // Threads 0 means one per hardware thread. At most QueueLimit jobs wait
     // besides the ones running (0: twice the number of threads).
     explicit TWorkQueue(unsigned Threads = 0, std::size_t QueueLimit = 0) {
-        if (Threads == 0) Threads = std::max(1u, std::thread::hardware_concurrency());
+        if (Threads == 0) Threads = HardwareThreads();
         FLimit = QueueLimit ? QueueLimit : 2 * static_cast<std::size_t>(Threads);
-        for (unsigned I = 0; I < Threads; ++I)
-            FWorkers.emplace_back([this](std::stop_token Stop) { Work(Stop); });
+        if constexpr (HasThreads) {
+            try {
+                for (unsigned I = 0; I < Threads; ++I) FWorkers.emplace_back([this] { Work(); });
+            } catch (...) {
+                Finish();
+                throw;
+            }
+        }
     }
     // Jobs not yet started are dropped (their futures report a broken
     // promise); running ones finish.
-    ~TWorkQueue() {
-        for (auto& W : FWorkers) W.request_stop();
-        {
-            std::lock_guard Lock(FMutex);
-            FJobs.clear();
-        }
-        FHasWork.notify_all();
-        FHasRoom.notify_all();
-        FWorkers.clear();
-    }
+    ~TWorkQueue() { Finish(); }
     TWorkQueue(const TWorkQueue&) = delete;
     TWorkQueue& operator=(const TWorkQueue&) = delete;
 
+    // The worker threads (0 in a build without threads).
     unsigned Threads() const { return static_cast<unsigned>(FWorkers.size()); }
 
     // Runs Fn on a worker; its result or exception comes through the future.
@@ -51,6 +50,10 @@ public:
         using R = std::invoke_result_t<F>;
         auto Task = std::make_shared<std::packaged_task<R()>>(std::forward<F>(Fn));
         std::future<R> Result = Task->get_future();
+        if (FWorkers.empty()) {
+            (*Task)();
+            return Result;
+        }
         {
             std::unique_lock Lock(FMutex);
             FHasRoom.wait(Lock, [this] { return FJobs.size() < FLimit; });
@@ -61,12 +64,13 @@ public:
     }
 
 private:
-    void Work(std::stop_token Stop) {
+    void Work() {
         for (;;) {
             std::function<void()> Job;
             {
                 std::unique_lock Lock(FMutex);
-                if (!FHasWork.wait(Lock, Stop, [this] { return !FJobs.empty(); })) return;
+                FHasWork.wait(Lock, [this] { return FStopping || !FJobs.empty(); });
+                if (FStopping) return;
                 Job = std::move(FJobs.front());
                 FJobs.pop_front();
             }
@@ -75,12 +79,25 @@ private:
         }
     }
 
+    void Finish() {
+        {
+            std::lock_guard Lock(FMutex);
+            FStopping = true;
+            FJobs.clear();
+        }
+        FHasWork.notify_all();
+        FHasRoom.notify_all();
+        for (std::thread& W : FWorkers) W.join();
+        FWorkers.clear();
+    }
+
     std::mutex FMutex;
-    std::condition_variable_any FHasWork;
+    std::condition_variable FHasWork;
     std::condition_variable FHasRoom;
     std::deque<std::function<void()>> FJobs;
     std::size_t FLimit = 0;
-    std::vector<std::jthread> FWorkers;
+    bool FStopping = false;
+    std::vector<std::thread> FWorkers;
 };
 
 }  // namespace anivert
