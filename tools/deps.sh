@@ -25,7 +25,10 @@ anivert_packages_clang="clang libclang-rt-14-dev"
 # the manual pages).
 anivert_packages_test="$anivert_packages_clang $anivert_packages_deb libgif-dev libpng-dev imagemagick ffmpeg python3 \
 python3-yaswfp xvfb xauth chromium nodejs:node npm:npm lintian man-db"
-anivert_packages_all="$anivert_packages_build $anivert_packages_test"
+# The browser build (tools/web.sh): Debian's emscripten, and dpkg-dev with
+# the unpackers of the source packages of zlib and libdeflate it compiles.
+anivert_packages_web="emscripten dpkg-dev bzip2 xz-utils nodejs:node npm:npm"
+anivert_packages_all="$anivert_packages_build $anivert_packages_test $anivert_packages_web"
 
 # Runs a command up to three times: a package mirror that drops a
 # connection once must not fail the run.
@@ -64,5 +67,13 @@ anivert_install_e2e_modules() {
     local dir=$1
     [ -d "$dir/node_modules/@ruffle-rs/ruffle" ] && [ -d "$dir/node_modules/playwright-core" ] &&
         [ -d "$dir/node_modules/pngjs" ] && return 0
+    (cd "$dir" && anivert_retry npm ci --no-audit --no-fund --loglevel=error)
+}
+
+# The npm packages the browser page ships (the player of its preview and
+# the zip writer of its downloads, pinned by web/package-lock.json).
+anivert_install_web_modules() {
+    local dir=$1
+    [ -d "$dir/node_modules/@ruffle-rs/ruffle" ] && [ -d "$dir/node_modules/fflate" ] && return 0
     (cd "$dir" && anivert_retry npm ci --no-audit --no-fund --loglevel=error)
 }
