@@ -36,6 +36,7 @@ echo "== packages"
 step_begin
 anivert_install $anivert_packages_all || exit 1
 anivert_install_e2e_modules tests/e2e || exit 1
+anivert_install_web_modules web || exit 1
 step_end "packages"
 
 jobs=$(nproc)
@@ -121,6 +122,29 @@ if [ -x build/app/anivert-cli ]; then
     step_end "end-to-end test"
 else
     echo "end-to-end test not run: no converter was built"
+    failed=$((failed + 1))
+fi
+
+# The browser page: the conversion built to WebAssembly, its movies against
+# the first build's, and the page driven in Chromium.
+run_step "browser build" bash tools/web.sh --werror
+if [ -f build-web/site/anivert-core.wasm ] && [ -x build/app/anivert-cli ]; then
+    echo "== browser test"
+    step_begin
+    log=$(mktemp)
+    work=$(mktemp -d)
+    web_args=(--site build-web/site --cli build/app/anivert-cli --selfmade tests/e2e/selfmade --sample samples/sample.gif
+        --work "$work")
+    [ -d ../shared/corpus/gifs ] && web_args+=(--corpus ../shared/corpus)
+    node tests/e2e/web.mjs "${web_args[@]}" 2>&1 | tee "$log"
+    [ "${PIPESTATUS[0]}" -ne 0 ] && status=1
+    read -r p f < <(sed -nE 's/^([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$log" | tail -n 1)
+    passed=$((passed + ${p:-0}))
+    failed=$((failed + ${f:-1}))
+    rm -rf "$log" "$work"
+    step_end "browser test"
+else
+    echo "browser test not run: no site or no converter was built"
     failed=$((failed + 1))
 fi
 
