@@ -120,7 +120,7 @@
     }
     for (const job of jobs) job.resolve(stopped);
     // The next conversion finds a worker ready.
-    startWorker().catch(() => {});
+    if (!worker) startWorker().catch(() => {});
   }
 
   firstStart = startWorker();
