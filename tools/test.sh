@@ -4,7 +4,9 @@
 # of them; a Debug build with AddressSanitizer and UndefinedBehaviorSanitizer
 # and a Release build with clang run them with the corpus checks over a
 # sample of the corpus that shows each of its features; then, with the
-# first build, the install and package checks and the end-to-end test.
+# first build, the install and package checks and the end-to-end test;
+# then the browser page is built (WebAssembly) and tested against the
+# first build's converter.
 # Warnings are errors in all three. Prints the seconds of each step and
 # ends with "N passed, N failed".
 set -uo pipefail
