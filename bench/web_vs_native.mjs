@@ -11,7 +11,7 @@
 //   node bench/web_vs_native.mjs --site build-web/site --cli build/app/anivert-cli \
 //        --generated DIR (bench_convert --generate DIR) [--corpus DIR] [--runs N]
 import { chromium } from '../tests/e2e/node_modules/playwright-core/index.mjs';
-import http from 'node:http';
+import { serveFolder } from '../tests/e2e/render.mjs';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -23,7 +23,6 @@ const CorpusFiles = ['glide_opaque_gif.gif', 'glide_transparent_gif.gif', 'glide
   'agd_anim_flag_ok_large.gif', 'imggif_sample_big.gif', 'its_e6aa0c45a13dd7fc94f7b5451bd89bf4.gif',
   'pillow_iss634.gif', 'pillow_chi.gif', 'agd_led7.gif', 'its_f617c7af7f36296a37ddb419b828099c.gif', 'nsgif_waves.gif'];
 const Generated = ['generated_500x500_100_full.gif', 'generated_1000x800_300_small.gif'];
-const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm' };
 
 function args() {
   const o = { runs: 3, corpus: path.join(here, '..', '..', 'shared', 'corpus') };
@@ -31,22 +30,6 @@ function args() {
   for (let i = 0; i < a.length; i += 2) o[a[i].replace(/^--/, '')] = a[i + 1];
   for (const k of ['site', 'cli', 'generated']) if (!o[k]) throw new Error('--' + k + ' is needed');
   return o;
-}
-
-async function serve(site) {
-  const server = http.createServer((req, res) => {
-    const rel = decodeURIComponent(new URL(req.url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
-    const file = path.join(site, rel);
-    if (!file.startsWith(site) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
-      res.writeHead(404);
-      res.end();
-      return;
-    }
-    res.writeHead(200, { 'content-type': TYPES[path.extname(file)] || 'application/octet-stream' });
-    fs.createReadStream(file).pipe(res);
-  });
-  await new Promise(r => server.listen(0, '127.0.0.1', r));
-  return { origin: `http://127.0.0.1:${server.address().port}`, close: () => new Promise(r => server.close(r)) };
 }
 
 function native(cli, gif, compact, runs, out) {
@@ -67,7 +50,7 @@ async function main() {
   const gifs = [...CorpusFiles.map(f => path.join(o.corpus, 'gifs', f)), ...Generated.map(f => path.join(o.generated, f))]
     .filter(f => fs.existsSync(f));
   const out = fs.mkdtempSync(path.join(os.tmpdir(), 'anivert-webbench-'));
-  const server = await serve(site);
+  const server = await serveFolder(site);
   const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true,
     args: ['--headless', '--no-sandbox', '--disable-gpu'] });
   const page = await browser.newPage();

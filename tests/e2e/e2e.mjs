@@ -29,7 +29,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { execFileSync, spawnSync } from 'node:child_process';
 import { PNG } from 'pngjs';
-import { parseSwf, openSession, closeSession, renderFrames, badMessages, cleanMessage } from './render.mjs';
+import { parseSwf, openSession, closeSession, renderFrames, badMessages, cleanMessage, cliArgs } from './render.mjs';
 
 const BG = [0xFF, 0x00, 0xFF];
 
@@ -68,16 +68,6 @@ const MODES = {
   default: [], compact: ['--compact'], salvage: ['--salvage'], 'salvage-compact': ['--salvage', '--compact'],
 };
 
-function args() {
-  const o = {};
-  const a = process.argv.slice(2);
-  for (let i = 0; i < a.length; i++) {
-    const m = a[i].match(/^--([\w-]+)$/);
-    if (!m) throw new Error('bad argument ' + a[i]);
-    o[m[1]] = a[i + 1] && !a[i + 1].startsWith('--') ? a[++i] : true;
-  }
-  return o;
-}
 
 const roundHalfEven = x => {
   const f = Math.floor(x), d = x - f;
@@ -207,7 +197,7 @@ function firstOfEachKind(swf, runs, hasRef) {
 }
 
 async function main() {
-  const o = args();
+  const o = cliArgs();
   for (const k of ['cli', 'gifdump', 'work']) if (!o[k]) throw new Error('--' + k + ' is needed');
   fs.mkdirSync(o.work, { recursive: true });
   const delays = manifestDelays(o.corpus);

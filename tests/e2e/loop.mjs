@@ -25,27 +25,17 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { spawnSync } from 'node:child_process';
 import { PNG } from 'pngjs';
-import { parseSwf, openSession, closeSession, renderFrames, playCounted, cleanMessage } from './render.mjs';
+import { parseSwf, openSession, closeSession, renderFrames, playCounted, cleanMessage, cliArgs } from './render.mjs';
 
 const RATE = 240;               // frames per second played
 const END_BUDGET = 2400;        // frames played at most to see a finite count end
 
-function args() {
-  const o = {};
-  const a = process.argv.slice(2);
-  for (let i = 0; i < a.length; i++) {
-    const m = a[i].match(/^--([\w-]+)$/);
-    if (!m) throw new Error('bad argument ' + a[i]);
-    o[m[1]] = a[i + 1] && !a[i + 1].startsWith('--') ? a[++i] : true;
-  }
-  return o;
-}
 
 const pixels = png => PNG.sync.read(png).data;
 const same = (a, b) => Buffer.compare(pixels(a), pixels(b)) === 0;
 
 async function main() {
-  const o = args();
+  const o = cliArgs();
   for (const k of ['cli', 'corpus', 'work']) if (!o[k]) throw new Error('--' + k + ' is needed');
   const compactSet = o.compact || 'finite';
   const refs = JSON.parse(fs.readFileSync(path.join(o.corpus, 'ref', 'refs.json'), 'utf8'));

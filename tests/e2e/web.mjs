@@ -13,47 +13,17 @@
 //   node web.mjs --site DIR --cli PATH --selfmade DIR --sample GIF --work DIR [--corpus DIR]
 // Ends with "N passed, N failed".
 import { chromium } from 'playwright-core';
-import http from 'node:http';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import crypto from 'node:crypto';
 import { spawnSync } from 'node:child_process';
 import { PNG } from 'pngjs';
-import { CHROMIUM, parseSwf, openSession, closeSession, renderFrame, cleanMessage } from './render.mjs';
+import { CHROMIUM, parseSwf, openSession, closeSession, renderFrame, cleanMessage, cliArgs, serveFolder } from './render.mjs';
 
 const CHROMIUM_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync'];
-const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
-  '.json': 'application/json', '.map': 'application/json' };
 
-function args() {
-  const o = {};
-  const a = process.argv.slice(2);
-  for (let i = 0; i < a.length; i++) {
-    const m = a[i].match(/^--([\w-]+)$/);
-    if (!m) throw new Error('bad argument ' + a[i]);
-    o[m[1]] = a[i + 1] && !a[i + 1].startsWith('--') ? a[++i] : true;
-  }
-  return o;
-}
-
-// A plain static server of the site, as any host would serve it.
-async function serve(site) {
-  const server = http.createServer((req, res) => {
-    const rel = decodeURIComponent(new URL(req.url, 'http://x').pathname).replace(/^\/+/, '') || 'index.html';
-    const file = path.join(site, rel);
-    if (!file.startsWith(site) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
-      res.writeHead(404);
-      res.end();
-      return;
-    }
-    res.writeHead(200, { 'content-type': TYPES[path.extname(file)] || 'application/octet-stream' });
-    fs.createReadStream(file).pipe(res);
-  });
-  await new Promise(r => server.listen(0, '127.0.0.1', r));
-  return { origin: `http://127.0.0.1:${server.address().port}`, close: () => new Promise(r => server.close(r)) };
-}
 
 // The CLI's movies of FILES in DIR, and its reason for each file it refused.
 function cliRun(cli, modeArgs, files, dir) {
@@ -90,7 +60,7 @@ const judge = (ok, what) => {
 };
 
 async function main() {
-  const o = args();
+  const o = cliArgs();
   for (const k of ['site', 'cli', 'selfmade', 'sample', 'work']) if (!o[k]) throw new Error('--' + k + ' is needed');
   const site = path.resolve(o.site);
   fs.mkdirSync(o.work, { recursive: true });
@@ -108,7 +78,7 @@ async function main() {
     cli[name] = { dir, reasons: cliRun(o.cli, modeArgs, gifs, dir) };
   }
 
-  const server = await serve(site);
+  const server = await serveFolder(site);
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'anivert-web-'));
   const ctx = await chromium.launchPersistentContext(profile, {
     executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS, deviceScaleFactor: 1,
