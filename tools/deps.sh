@@ -26,8 +26,9 @@ anivert_packages_clang="clang libclang-rt-14-dev"
 anivert_packages_test="$anivert_packages_clang $anivert_packages_deb libgif-dev libpng-dev imagemagick ffmpeg python3 \
 python3-yaswfp xvfb xauth chromium nodejs:node npm:npm lintian man-db"
 # The browser build (tools/web.sh): Debian's emscripten, and dpkg-dev with
-# the unpackers of the source packages of zlib and libdeflate it compiles.
-anivert_packages_web="emscripten dpkg-dev bzip2 xz-utils nodejs:node npm:npm"
+# the unpackers of the source packages of zlib and libdeflate it compiles;
+# python3 serves the site (--serve).
+anivert_packages_web="emscripten dpkg-dev bzip2 xz-utils nodejs:node npm:npm python3"
 anivert_packages_all="$anivert_packages_build $anivert_packages_test $anivert_packages_web"
 
 # Runs a command up to three times: a package mirror that drops a
