@@ -421,6 +421,23 @@ void TGIFExtensionList::ReportWarning(int Severity, const std::string& Message) 
     if (FImage) FImage->ReportWarning(nullptr, Severity, Message);
 }
 
+namespace {
+
+// The block size a graphic control extension has.
+constexpr std::uint8_t GraphicControlBlockSize = 4;
+
+// At a graphic control extension's label: browsers end the image at one of
+// another size, showing the frames before it.
+void EndAtOddGraphicControl(TStream& Stream) {
+    std::uint8_t LabelAndSize[2];
+    const std::size_t Got = Stream.Read(LabelAndSize, 2);
+    Stream.Seek(-static_cast<std::int64_t>(Got), TSeekOrigin::soCurrent);
+    if (Got == 2 && LabelAndSize[1] != GraphicControlBlockSize)
+        throw GIFImageEnds("graphic control extension of " + std::to_string(LabelAndSize[1]) + " bytes");
+}
+
+}  // namespace
+
 void TGIFExtensionList::LoadFromStream(TStream& Stream, TGIFSubImage& Frame) {
     std::uint8_t B;
     if (Stream.Read(&B, 1) != 1) return;
@@ -444,6 +461,8 @@ void TGIFExtensionList::LoadFromStream(TStream& Stream, TGIFSubImage& Frame) {
             continue;
         }
         if (!Class) throw GIFException(gifmsg::UnknownExtension);
+        if (Class == &TGIFGraphicControlExtension::Class && Frame.Image() && Frame.Image()->Salvage)
+            EndAtOddGraphicControl(Stream);
         StepBack(Stream);
         std::unique_ptr<TGIFExtension> E = Class->Create(Frame);
         E->LoadFromStream(Stream);
@@ -477,6 +496,10 @@ void TGIFImageList::LoadFromStream(TStream& Stream) {
         auto Frame = std::make_unique<TGIFSubImage>(FImage);
         try {
             Frame->LoadFromStream(Stream);
+        } catch (const GIFImageEnds& E) {
+            // Only a salvaging read ends so: the frames before are the image.
+            if (FImage) FImage->SalvagedReason = E.what();
+            return;
         } catch (const GIFException& E) {
             // A salvaging read keeps a frame whose bounds were read, with
             // what it decoded, and reads no further.

@@ -22,6 +22,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// In a salvaging read: what a browser takes for the end of the image, before
+// the frame being read; its text is the salvaged reason.
+class GIFImageEnds : public GIFException {
+public:
+    using GIFException::GIFException;
+};
+
 // Disposal methods of a frame.
 enum TDisposalMethod : std::uint8_t {
     dmNone = 0,

@@ -150,6 +150,36 @@ TEST(ConvertCore, ReasonsAndStopping) {
     }
 }
 
+// The damaged self-made GIFs (tests/e2e/selfmade/make-damaged.py) salvaged
+// as Chromium shows them: as many frames as its pictures beside each file
+// (chrome-frames.mjs), with the reason; read without salvaging, they keep
+// their frames.
+TEST(ConvertCore, SalvagedAsChromiumShowsThem) {
+    const std::string Dir = std::string(ANIVERT_SOURCE_DIR) + "/tests/e2e/selfmade/";
+    const struct {
+        const char* Name;
+        const char* Reason;
+        int Frames;  // read without salvaging (an empty one among them)
+    } Cases[] = {{"gce-238", "graphic control extension of 238 bytes", 8}, {"short-frame", "frame 3 ends early", 5}};
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        int Chromium = 0;
+        for (const auto& E : fs::directory_iterator(Dir + C.Name)) Chromium += E.path().extension() == ".png";
+        TConvertRequest R;
+        R.InputPath = Dir + C.Name + ".gif";
+        R.Options.Salvage = true;
+        const TConvertResult Salvaged = ConvertGif(R);
+        EXPECT_TRUE(Salvaged.Converted) << Salvaged.Reason;
+        EXPECT_EQ(Salvaged.SalvagedReason, C.Reason);
+        EXPECT_EQ(Salvaged.FrameCount, Chromium);
+        R.Options.Salvage = false;
+        const TConvertResult Plain = ConvertGif(R);
+        EXPECT_TRUE(Plain.Converted) << Plain.Reason;
+        EXPECT_EQ(Plain.FrameCount, C.Frames);
+        EXPECT_TRUE(Plain.SalvagedReason.empty());
+    }
+}
+
 // The work budget: the larger of the floor and a number of pixels per byte
 // of the GIF, unless the caller sets the budget alone; refused before the
 // work, with the figures.
