@@ -480,9 +480,11 @@ void TGIFImageList::ReportWarning(int Severity, const std::string& Message) {
 
 void TGIFImageList::LoadFromStream(TStream& Stream) {
     std::uint8_t B;
-    // The next byte that is not 0 (zero bytes between blocks are skipped).
+    // The next byte that is not 0 (zero bytes between blocks are skipped,
+    // and counted).
+    int Zeros = 0;
     auto NextBlock = [&] {
-        while (Stream.Read(&B, 1) == 1)
+        for (Zeros = 0; Stream.Read(&B, 1) == 1; ++Zeros)
             if (B != 0) return true;
         return false;
     };
@@ -491,6 +493,18 @@ void TGIFImageList::LoadFromStream(TStream& Stream) {
         StepBack(Stream);
         if (B != '!' && B != ',') {
             ReportWarning(1, gifmsg::UnknownBlockType);
+            return;
+        }
+        if (Zeros > 0 && FImage && FImage->Salvage) {
+            // A browser takes a zero byte where a block should begin for
+            // the end of the image: a frame cut short and padded shows as
+            // far as it goes, and nothing after it.
+            int Shown = 0;
+            for (int K = 0; K < Count(); ++K) Shown += (*this)[K].Empty() ? 0 : 1;
+            const std::string Short = FImage->ShortFrameReason();
+            FImage->SalvagedReason = !Short.empty() ? Short
+                                     : Shown == 0   ? "zero bytes before the first frame"
+                                                    : "frame " + std::to_string(Shown) + " is followed by zero bytes";
             return;
         }
         auto Frame = std::make_unique<TGIFSubImage>(FImage);
@@ -558,15 +572,23 @@ struct TGIFImage::TDeferredLoad {
     std::unique_ptr<TGIFSubImage> Failed;
 };
 
+std::string TGIFImage::ShortFrameReason() const {
+    for (int K = 0; K < Images.Count(); ++K) {
+        const TGIFSubImage& F = Images[K];
+        const std::size_t N = F.PixelData.size();
+        if (N == 0 || F.DecodedPixels >= N) continue;
+        return F.DecodedPixels == 0 && F.FNoSize ? "frame " + std::to_string(K + 1) + " has no size"
+                                                 : "frame " + std::to_string(K + 1) + " ends early";
+    }
+    return std::string();
+}
+
 void TGIFImage::FinishSalvage() {
+    if (SalvagedReason.empty()) SalvagedReason = ShortFrameReason();
     for (int K = 0; K < Images.Count(); ++K) {
         TGIFSubImage& F = Images[K];
         const std::size_t N = F.PixelData.size();
-        if (N == 0 || F.DecodedPixels >= N) continue;
-        if (SalvagedReason.empty())
-            SalvagedReason = F.DecodedPixels == 0 && F.FNoSize ? "frame " + std::to_string(K + 1) + " has no size"
-                                                                : "frame " + std::to_string(K + 1) + " ends early";
-        F.MakeUndecodedTransparent();
+        if (N > 0 && F.DecodedPixels < N) F.MakeUndecodedTransparent();
     }
     if (SalvagedReason.empty()) return;
     // What a browser shows nothing of is refused.

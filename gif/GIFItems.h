@@ -731,6 +731,9 @@ private:
     // After a salvaging read: the pixels frames did not decode become
     // transparent.
     void FinishSalvage();
+    // The first frame read that did not get all its pixels, as a salvaged
+    // reason ("frame K ends early"); empty when there is none.
+    std::string ShortFrameReason() const;
     std::unique_ptr<TDeferredLoad> FDeferred;
     // A painter's play is over: it leaves the list.
     void PainterEnded(TGIFPainter& Painter);

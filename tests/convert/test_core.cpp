@@ -160,7 +160,9 @@ TEST(ConvertCore, SalvagedAsChromiumShowsThem) {
         const char* Name;
         const char* Reason;
         int Frames;  // read without salvaging (an empty one among them)
-    } Cases[] = {{"gce-238", "graphic control extension of 238 bytes", 8}, {"short-frame", "frame 3 ends early", 5}};
+    } Cases[] = {{"gce-238", "graphic control extension of 238 bytes", 8},
+                 {"short-frame", "frame 3 ends early", 5},
+                 {"short-frame-padded", "frame 3 ends early", 5}};
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Name);
         int Chromium = 0;

@@ -63,6 +63,8 @@ const RULES = {
     'a zero-width frame takes the logical screen\'s size (the decoder\'s rule); Chromium draws nothing',
   'short-frame.gif':
     'its third frame ends early: the missing pixels keep the fill value (index 0, opaque); Chromium shows them transparent',
+  'short-frame-padded.gif':
+    'its third frame ends early: the missing pixels keep the fill value (index 0, opaque); Chromium shows them transparent',
 };
 
 // The converter's options for each kind of movie.

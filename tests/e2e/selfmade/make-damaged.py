@@ -6,7 +6,11 @@ tool writes damage on purpose), into this folder:
                    extension says 238 bytes (238 bytes follow, then its
                    terminator).
   short-frame.gif  5 frames of 16 x 12; the third frame's code stream ends
-                   (end code, then its terminator) after half its pixels.
+                   (end code, then its terminator) after half its pixels;
+                   the fourth frame follows at once.
+  short-frame-padded.gif
+                   the same with 40 zero bytes after the third frame, as a
+                   file whose frame was cut short and padded.
 
 Their references, <name>/NNN.png, are the frames Chromium shows of them
 (chrome-frames.mjs): as many files as frames.
@@ -87,7 +91,8 @@ def main():
     colours = [1, 2, 3, 1, 2, 3, 1]
     gce = [frame(c, graphic_control(238) if i == 3 else None) for i, c in enumerate(colours)]
     short = [frame(c, stop_after=W * H // 2 if i == 2 else None) for i, c in enumerate(colours[:5])]
-    for name, frames in (('gce-238.gif', gce), ('short-frame.gif', short)):
+    padded = short[:3] + [bytes(40)] + short[3:]
+    for name, frames in (('gce-238.gif', gce), ('short-frame.gif', short), ('short-frame-padded.gif', padded)):
         with open(os.path.join(HERE, name), 'wb') as f:
             f.write(gif(frames))
 
