@@ -52,7 +52,7 @@ libdeflate_version=1.14-1
 stamp="zlib=$zlib_version libdeflate=$libdeflate_version"
 if [ "$(cat "$deps/prefix/stamp" 2>/dev/null)" != "$stamp" ]; then
     echo "== zlib and libdeflate from Debian's source packages"
-    rm -rf "$deps/src" "$deps/prefix" "$deps/apt"
+    rm -rf "$deps/src" "$deps/obj" "$deps/prefix" "$deps/apt"
     mkdir -p "$deps/src" "$deps/prefix/include" "$deps/prefix/lib" "$deps/apt/lists/partial" "$deps/apt/sources"
     cat >"$deps/apt/sources/anivert-web.sources" <<'EOF'
 Types: deb-src
