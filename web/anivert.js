@@ -2,6 +2,7 @@
 //   anivert.convert(bytes, options) -> Promise<{ ok, movie, reason, salvaged, stopped, width, height, frames, testPage }>
 //   options: { compact, salvage, loopGif, url, name, testPage, onProgress(stage, done, total) }
 //   anivert.stop() stops the running conversion and every waiting one.
+//   anivert.version is the converter's version once anivert.ready has resolved.
 // Conversions run one after the other in a worker, so that the page stays
 // responsive; all options off make the default movie.
 "use strict";
@@ -26,7 +27,10 @@
       w.addEventListener("message", function first(event) {
         if (event.data.type !== "ready" && event.data.type !== "broken") return;
         w.removeEventListener("message", first);
-        if (event.data.type === "ready") resolve();
+        if (event.data.type === "ready") {
+          window.anivert.version = event.data.version;
+          resolve();
+        }
         else reject(new Error(event.data.reason));
       });
       w.addEventListener("error", (event) => reject(new Error(event.message || "the converter could not start")));

@@ -350,6 +350,7 @@
     }
     Promise.resolve(api.ready).then(() => {
       converter = "ready";
+      if (api.version) $("version").textContent = ` Anivert ${api.version}.`;
       ui.converterState.hidden = true;
       ui.converterState.textContent = "";
       for (const row of waiting) setState(row, "waiting");

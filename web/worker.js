@@ -19,7 +19,7 @@ const core = createAnivertCore({
 });
 
 core.then(
-  () => postMessage({ type: "ready" }),
+  (module) => postMessage({ type: "ready", version: module.UTF8ToString(module._anivert_version()) }),
   (error) => postMessage({ type: "broken", reason: "the converter could not start: " + String(error && error.message || error) })
 );
 
