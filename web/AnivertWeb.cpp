@@ -14,6 +14,12 @@
 #include "Convert.h"
 #include "Runs.h"
 
+// Progress goes to the worker's handler as it comes: the conversion holds
+// the worker's thread until it ends.
+EM_JS(void, anivert_tell_progress, (int Stage, int Done, int Total), {
+    if (Module.onProgress) Module.onProgress(Stage, Done, Total);
+});
+
 namespace anivert {
 
 namespace {
@@ -29,20 +35,6 @@ struct TWebResult {
 // How a user of the page lifts the budget: the page itself cannot.
 constexpr const char* WebBudgetRemedy = "anivert-cli --max-pixels";
 constexpr const char* OutOfMemory = "the conversion needs more memory than the browser gives this page";
-
-}  // namespace
-
-}  // namespace anivert
-
-// Progress goes to the worker's handler as it comes: the conversion holds
-// the worker's thread until it ends.
-EM_JS(void, anivert_tell_progress, (int Stage, int Done, int Total), {
-    if (Module.onProgress) Module.onProgress(Stage, Done, Total);
-});
-
-namespace anivert {
-
-namespace {
 
 class TWebObserver : public TConvertObserver {
 public:

@@ -13,7 +13,6 @@
   let running = null;
   let worker = null;
   let nextId = 1;
-  let firstStart = null;
 
   function failure(reason, extra) {
     return Object.assign({ ok: false, movie: null, reason, salvaged: "", stopped: false, width: 0, height: 0,
@@ -127,6 +126,5 @@
     if (!worker) startWorker().catch(() => {});
   }
 
-  firstStart = startWorker();
-  window.anivert = { ready: firstStart, convert, stop };
+  window.anivert = { ready: startWorker(), convert, stop };
 })();
